@@ -1,0 +1,204 @@
+#pragma once
+
+#include "engine/RecordDecoder.h"
+#include "engine/Records.h"
+#include "engine/SampleList.h"
+#include "engine/StreamDecoder.h"
+#include "namemaps/FunctionNameMap.h"
+#include "namemaps/IrqNameMap.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+namespace zuta::host {
+class ISettingsStore;
+class INotificationSink;
+class IOutputWindow;
+class IMessageBox;
+} // namespace zuta::host
+
+namespace zuta {
+
+class MemoryStatsTable;
+struct PerformanceSettings;
+
+using SystemClock = std::chrono::system_clock;
+
+// Everything a collection gathered. Guarded by CPerformanceData's data lock: readers on the window
+// thread see it through CPerformanceData::Read, the link thread and the file loaders change it
+// through CPerformanceData::Write.
+struct StoreState {
+    std::map<std::uint32_t, TaskRecord> tasks;
+    SampleList samples;
+    std::vector<SampleRecord> pendingEvents;
+
+    std::uint32_t currentTaskId = 0;
+    std::array<std::uint32_t, 5> lastSwitch{}; // value0..value3 and word 5 of the last switch
+    std::uint32_t samplingDuration = 0;
+    std::uint32_t dataSeen = 0;
+    SystemClock::time_point startTime{};
+    SystemClock::time_point lastDataTime{};
+    std::array<std::uint32_t, 3> probeWords{};
+    std::array<std::uint32_t, 42> tcbBlock{};
+    std::array<std::uint32_t, 22> extraWords{};
+    std::uint32_t idleTaskId = 0;
+    std::uint32_t cpuType = 1;
+    std::string vtuneDataPath;
+
+    std::uint32_t switchCount = 0;
+    std::uint32_t userEventCount = 0;
+    std::uint64_t sumValue0 = 0;
+    std::uint64_t sumValue1 = 0;
+    std::uint64_t sumValue2 = 0;
+    std::uint64_t sumTicks = 0;
+    bool noCurrentTask = true;
+    bool newTaskInBatch = false;
+    std::uint32_t currentKind = 1;
+    std::uint32_t functionEventCount = 0;
+    std::string idleTaskName = "CommPM_L";
+
+    // Creates or renames a task record: a name already taken gets "_%x" with the identifier, the
+    // first blank becomes "_", and the idle task's identifier is remembered.
+    TaskRecord& AddOrUpdateTask(const std::string& name, std::uint32_t id, std::uint32_t type);
+    const TaskRecord* Find(std::uint32_t id) const;
+    TaskRecord* Find(std::uint32_t id);
+    // Deletes every task record.
+    void ClearTasks();
+    // Clears what a collection gathered (not vtuneDataPath, cpuType or idleTaskName).
+    void Reset();
+    // CPU load in percent from the idle task's share of all task ticks.
+    std::uint32_t CpuLoad();
+    // Graph samples of samples [first, end), appended to `out`.
+    void AppendGraphSamples(std::vector<GraphSample>& out, std::size_t first,
+                            bool withFunctionEvents) const;
+};
+
+// The data store and decoding engine of one performance view: data-link batches and command-link
+// messages go in, tasks, runs, counters and events come out.
+class CPerformanceData {
+public:
+    struct Services {
+        PerformanceSettings* settings = nullptr;       // dump folder for raw data blocks
+        MemoryStatsTable* memoryStats = nullptr;       // tasks announced by the collector
+        host::INotificationSink* notify = nullptr;     // notifications 1795 / 1539
+        host::IOutputWindow* output = nullptr;         // raw-text echo of raw data blocks
+        host::ISettingsStore* settingsStore = nullptr; // the name maps
+        host::IMessageBox* messageBox = nullptr;       // errors of the session file reader
+    };
+
+    CPerformanceData();
+    virtual ~CPerformanceData();
+    CPerformanceData(const CPerformanceData&) = delete;
+    CPerformanceData& operator=(const CPerformanceData&) = delete;
+
+    // Connects the services, loads both name maps and creates the scratch file.
+    void Initialise(const Services& services);
+    const Services& services() const { return services_; }
+
+    // Configuration copied from the settings.
+    void SetSimpleMode(bool on) { simpleMode_.store(on); }
+    void SetExternalTsMode(bool on) { externalTsMode_.store(on); }
+    bool simpleMode() const { return simpleMode_.load(); }
+    bool externalTsMode() const { return externalTsMode_.load(); }
+    void SetIdleTaskName(const std::string& name);
+    void SetCpuType(std::uint32_t cpuType);
+
+    // A batch of data-link bytes: framed from the data link, unframed from the command link's
+    // data-link port. `result` becomes 1 when the batch was decoded.
+    virtual void OnDataLinkData(const std::uint8_t* bytes, std::size_t length,
+                                std::uint32_t& result, bool framed);
+    // A collector message (link header first). `result` becomes its type, or -1 when refused.
+    virtual void OnCommandLinkMessage(const std::uint8_t* message, std::size_t length,
+                                      std::uint32_t& result);
+
+    void ResetStore();
+    void StartCollection();
+    void FinishCollection();
+    void AddOrUpdateTask(const std::string& name, std::uint32_t id, std::uint32_t type);
+    void ClearTasks();
+    bool GetTaskById(std::uint32_t id, TaskRecord& out) const;
+    bool GetTaskByIdText(const std::string& text, TaskRecord& out) const;
+    bool GetTaskByIndex(std::size_t index, TaskRecord& out) const;
+    std::uint32_t GetTaskType(std::uint32_t id) const;
+    void GetTaskName(std::uint32_t id, std::string& name) const;
+    std::uint32_t GetTaskIdByName(const std::string& name) const;
+    std::uint32_t GetTaskCount() const;
+    std::uint32_t GetCpuLoad();
+    std::uint32_t GetSamplingDuration() const;
+    std::uint32_t GetUserEventCount() const;
+    std::uint32_t GetFunctionEventCount() const;
+    void GetProbeWords(std::array<std::uint32_t, 3>& out) const;
+    void GetTcbBlock(std::array<std::uint32_t, 42>& out) const;
+    std::uint32_t BuildGraphSamples(std::vector<GraphSample>& out, bool withFunctionEvents);
+    // The newest n samples as graph samples, oldest first; nothing when n or fewer are stored.
+    std::uint32_t BuildRecentGraphSamples(std::vector<GraphSample>& out, std::uint32_t n) const;
+    // True when run building created an IRQ task record during the latest batch.
+    bool NewTaskInBatch() const;
+    // Payload bytes waiting in the record decoder for the rest of their record.
+    std::size_t RecordCarrySize();
+
+    // Runs f(const StoreState&) under the shared data lock.
+    template <class F> decltype(auto) Read(F&& f) const {
+        std::shared_lock lock(dataMutex_);
+        return f(static_cast<const StoreState&>(state_));
+    }
+    // Runs f(StoreState&) under the exclusive data lock (file loaders).
+    template <class F> decltype(auto) Write(F&& f) {
+        std::unique_lock lock(dataMutex_);
+        return f(state_);
+    }
+
+    // The store's own copies of the name maps (only the link thread changes them during a run).
+    IrqNameMap& irqNames() { return irqNames_; }
+    FunctionNameMap& functionNames() { return functionNames_; }
+    const FunctionNameMap& functionNames() const { return functionNames_; }
+
+    // Where `now` comes from, and how long FinishCollection lets late batches arrive.
+    void SetClock(std::function<SystemClock::time_point()> clock) { clock_ = std::move(clock); }
+    void SetFinishDelay(std::chrono::milliseconds delay) { finishDelay_ = delay; }
+
+    const std::string& scratchFilePath() const { return scratchPath_; }
+
+private:
+    void BuildRuns(const SampleRecord* records, std::size_t count);
+    void HandleRawBlock(const RawDataBlock& block);
+    void Notify(const std::vector<std::uint32_t>& codes);
+    SystemClock::time_point Now() const;
+    void DeleteScratchFile();
+
+    Services services_;
+    IrqNameMap irqNames_;
+    FunctionNameMap functionNames_;
+
+    mutable std::shared_mutex dataMutex_;
+    StoreState state_;
+
+    // Serialises ingestion: one batch or message is decoded and built at a time.
+    std::mutex lock_;
+    StreamDecoder stream_;
+    RecordDecoder records_;
+    StreamTiming timing_;
+    std::vector<std::uint8_t> payload_;
+    std::vector<SampleRecord> decoded_;
+
+    std::atomic<bool> simpleMode_{false};
+    std::atomic<bool> externalTsMode_{false};
+
+    std::mutex scratchMutex_;
+    std::string scratchPath_;
+
+    std::function<SystemClock::time_point()> clock_;
+    std::chrono::milliseconds finishDelay_{500};
+};
+
+} // namespace zuta

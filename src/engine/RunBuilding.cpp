@@ -1,0 +1,236 @@
+#include "engine/PerformanceData.h"
+#include "engine/WireFormat.h"
+
+#include <cstdio>
+#include <thread>
+
+namespace zuta {
+
+namespace {
+
+std::string FormatName(const char* format, std::uint32_t value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+} // namespace
+
+// ---- StoreState ---------------------------------------------------------------------------------
+
+TaskRecord& StoreState::AddOrUpdateTask(const std::string& name, std::uint32_t id,
+                                        std::uint32_t type) {
+    std::string unique = name;
+    for (const auto& [otherId, task] : tasks) {
+        if (task.name == name) {
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, "_%x", id);
+            unique += suffix;
+            break;
+        }
+    }
+    TaskRecord& record = tasks[id];
+    record.type = type;
+    record.id = id;
+    record.name = std::move(unique);
+    if (const auto blank = record.name.find(' '); blank != std::string::npos)
+        record.name[blank] = '_';
+    if (record.name == idleTaskName)
+        idleTaskId = id;
+    return record;
+}
+
+const TaskRecord* StoreState::Find(std::uint32_t id) const {
+    const auto it = tasks.find(id);
+    return it != tasks.end() ? &it->second : nullptr;
+}
+
+TaskRecord* StoreState::Find(std::uint32_t id) {
+    const auto it = tasks.find(id);
+    return it != tasks.end() ? &it->second : nullptr;
+}
+
+void StoreState::ClearTasks() {
+    tasks.clear();
+    dataSeen = 0;
+}
+
+void StoreState::Reset() {
+    ClearTasks();
+    samples.clear();
+    pendingEvents.clear();
+    pendingEvents.shrink_to_fit();
+    startTime = {};
+    lastDataTime = {};
+    probeWords = {};
+    tcbBlock = {};
+    extraWords = {};
+    currentTaskId = 0;
+    lastSwitch = {};
+    switchCount = 0;
+    userEventCount = 0;
+    sumValue0 = sumValue1 = sumValue2 = sumTicks = 0;
+    samplingDuration = 0;
+    idleTaskId = 0;
+    functionEventCount = 0;
+    noCurrentTask = true;
+    newTaskInBatch = false;
+    currentKind = 1;
+}
+
+std::uint32_t StoreState::CpuLoad() {
+    if (dataSeen == 0)
+        return 0;
+    std::uint64_t idle = 0;
+    std::uint64_t others = 0;
+    for (auto it = tasks.rbegin(); it != tasks.rend(); ++it) {
+        if (it->second.name == idleTaskName) {
+            idleTaskId = it->first;
+            idle = it->second.ticks;
+        } else {
+            others += it->second.ticks;
+        }
+    }
+    const std::uint64_t total = idle + others;
+    if (total == 0)
+        return 0;
+    return static_cast<std::uint32_t>(100 - (idle * 100) / total);
+}
+
+void StoreState::AppendGraphSamples(std::vector<GraphSample>& out, std::size_t first,
+                                    bool withFunctionEvents) const {
+    const std::size_t size = samples.size();
+    for (std::size_t i = first; i < size; ++i) {
+        const SampleRecord& s = samples[i];
+        GraphSample g{1, s.id, s.value0, s.value1, s.value2, s.value3, s.ticks, s.kind};
+        if (IsSwitch(s.kind)) {
+            for (std::size_t j = i + 1; j < size && IsFunctionEvent(samples[j].kind); ++j) {
+                const SampleRecord& f = samples[j];
+                g.value0 += f.value0;
+                g.value1 += f.value1;
+                g.value2 += f.value2;
+                g.value3 += f.value3;
+                g.ticks += f.ticks;
+            }
+        } else if (s.kind == static_cast<std::uint32_t>(RecordKind::UserEvent)) {
+            g.id -= wire::kUserEventIdBase;
+        } else if (IsFunctionEvent(s.kind)) {
+            g.id -= wire::kFunctionIdBase;
+            if (!withFunctionEvents)
+                continue;
+        }
+        out.push_back(g);
+    }
+}
+
+// ---- Run building -------------------------------------------------------------------------------
+
+void CPerformanceData::BuildRuns(const SampleRecord* records, std::size_t count) {
+    const bool externalTs = externalTsMode_.load();
+    std::unique_lock data(dataMutex_);
+    StoreState& s = state_;
+    s.lastDataTime = Now();
+    s.newTaskInBatch = false;
+    if (records == nullptr || count == 0)
+        return;
+    const bool firstBatch = s.dataSeen == 0;
+    // The record of the running task, looked up again only when the current task changes.
+    TaskRecord* cur = s.Find(s.currentTaskId);
+
+    for (std::size_t k = 0; k < count; ++k) {
+        const SampleRecord& r = records[k];
+        if (firstBatch)
+            ++s.dataSeen;
+        const std::uint32_t ticks = externalTs ? r.value3 : 16u * r.value3 + (r.ticks & 15u);
+
+        if (r.kind == static_cast<std::uint32_t>(RecordKind::IrqSwitch) && !s.Find(r.id)) {
+            std::string name;
+            if (!irqNames_.Lookup(r.id, name))
+                name = FormatName("IRQ%d", r.id);
+            s.AddOrUpdateTask(name, r.id, kTypeIrq);
+            s.newTaskInBatch = true;
+            cur = s.Find(s.currentTaskId); // map nodes are stable, but the current id may be new
+        }
+
+        if (IsSwitch(r.kind)) {
+            if (!s.noCurrentTask && cur != nullptr) {
+                s.samples.push_back(SampleRecord{s.currentTaskId, r.value0, r.value1, r.value2,
+                                                 r.value3, ticks, s.currentKind});
+                for (const SampleRecord& e : s.pendingEvents)
+                    s.samples.push_back(e);
+                s.pendingEvents.clear();
+                ++s.switchCount;
+                s.sumValue0 += r.value0;
+                s.sumValue1 += r.value1;
+                s.sumValue2 += r.value2;
+                s.sumTicks += ticks;
+                ++cur->runs;
+                cur->ticks += ticks;
+                cur->sumValue0 += r.value0;
+                cur->sumValue1 += r.value1;
+                cur->sumValue2 += r.value2;
+                cur->lastValue3 = r.value3;
+            }
+            s.noCurrentTask = false;
+            s.currentTaskId = r.id;
+            s.lastSwitch = {r.value0, r.value1, r.value2, r.value3, r.ticks};
+            s.currentKind = r.kind;
+            cur = s.Find(r.id);
+        } else if (r.kind == static_cast<std::uint32_t>(RecordKind::UserEvent)) {
+            ++s.userEventCount;
+            s.pendingEvents.push_back(SampleRecord{r.id, r.value0, 0, 0, 0, 0, r.kind});
+        } else if (IsFunctionEvent(r.kind)) {
+            if (!s.Find(r.id)) {
+                const std::uint32_t number = r.id - wire::kFunctionIdBase;
+                std::string name;
+                if (!functionNames_.Lookup(number, name)) {
+                    name = FormatName("Fn%d", number);
+                    functionNames_.SetName(number, name);
+                    functionNames_.Save();
+                }
+                s.AddOrUpdateTask(name, r.id,
+                                  r.kind == static_cast<std::uint32_t>(RecordKind::FunctionEnter)
+                                      ? kTypeFunctionEnter
+                                      : kTypeFunctionExit);
+                cur = s.Find(s.currentTaskId);
+            }
+            s.sumValue0 += r.value0;
+            s.sumValue1 += r.value1;
+            s.sumValue2 += r.value2;
+            s.sumTicks += ticks;
+            if (cur != nullptr) {
+                cur->ticks += ticks;
+                cur->sumValue0 += r.value0;
+                cur->sumValue1 += r.value1;
+                cur->sumValue2 += r.value2;
+                cur->lastValue3 = r.value3;
+            }
+            s.pendingEvents.push_back(
+                SampleRecord{r.id, r.value0, r.value1, r.value2, r.value3, ticks, r.kind});
+            ++s.functionEventCount;
+        }
+    }
+}
+
+void CPerformanceData::FinishCollection() {
+    if (finishDelay_.count() > 0)
+        std::this_thread::sleep_for(finishDelay_);
+    std::lock_guard ingest(lock_);
+    std::unique_lock data(dataMutex_);
+    StoreState& s = state_;
+    if (s.currentTaskId != 0) {
+        s.samples.push_back(SampleRecord{s.currentTaskId, 0, 0, 0, 0, 0, s.currentKind});
+        s.currentTaskId = 0;
+    }
+    for (const SampleRecord& e : s.pendingEvents)
+        s.samples.push_back(e);
+    s.pendingEvents.clear();
+    s.samplingDuration = 0;
+    if (s.lastDataTime > s.startTime && s.startTime != SystemClock::time_point{}) {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(s.lastDataTime - s.startTime);
+        s.samplingDuration = static_cast<std::uint32_t>(seconds.count());
+    }
+}
+
+} // namespace zuta

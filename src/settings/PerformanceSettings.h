@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zuta::host {
+class ISettingsStore;
+}
+
+namespace zuta {
+
+// Every user choice of the module, kept in the settings section "Performace Settings".
+struct PerformanceSettings {
+    static constexpr const char* kSection = "Performace Settings";
+
+    std::uint32_t cpuType = 1;
+    std::string dumpPath = DefaultDumpPath();
+    std::string maskEvent;
+    std::string idleTaskName = "CommPM_L";
+    bool ignoreIdleSamples = false;
+    std::string lastOpenFile;
+    bool simpleMode = false;
+    bool statisticsData = true;
+    bool showInactiveTasks = true;
+    bool percentView = false;
+    bool externalTsMode = false;
+    std::uint32_t apdcLowAddress = 0xD0800000u;
+    std::uint32_t apdcHighAddress = 0xD0FFFFFFu;
+    std::uint32_t diagPort = 0;
+    std::uint32_t tlnPort = 1;
+    std::uint32_t threshold = 2000;
+    float armClockMhz = 200.0f;
+
+    // Reads every stored field (missing keys give the load defaults) and creates `dumpPath`.
+    void load(const host::ISettingsStore& store);
+    // Writes every stored field in the fixed key order and commits; false when the commit failed.
+    bool save(host::ISettingsStore& store) const;
+
+    // 3 external time stamps, 2 simple, 0 normal.
+    std::uint32_t SamplingMode() const { return externalTsMode ? 3u : simpleMode ? 2u : 0u; }
+
+    // "$HOME/ZUTAData" (or "./ZUTAData" without a home folder).
+    static std::string DefaultDumpPath();
+};
+
+} // namespace zuta

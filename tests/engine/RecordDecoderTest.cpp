@@ -1,0 +1,211 @@
+#include "engine/RecordDecoder.h"
+
+#include "engine/StreamDecoder.h"
+#include "engine/WireEncoder.h"
+#include "engine/WireFormat.h"
+
+#include <gtest/gtest.h>
+
+namespace zuta {
+namespace {
+
+using wire::Bytes;
+
+struct Decoded {
+    bool ok = false;
+    std::vector<SampleRecord> records;
+    std::vector<std::pair<std::uint32_t, Bytes>> blocks;
+};
+
+Decoded DecodeAll(RecordDecoder& d, const Bytes& payload, RecordLayout layout,
+                  StreamTiming& timing) {
+    Decoded out;
+    out.ok = d.DecodeRecords(payload.data(), payload.size(), layout, timing, out.records,
+                             [&](const RawDataBlock& b) {
+                                 out.blocks.emplace_back(b.id, Bytes(b.data, b.data + b.length));
+                             });
+    return out;
+}
+
+Decoded DecodeAll(const Bytes& payload, RecordLayout layout) {
+    RecordDecoder d;
+    StreamTiming timing;
+    return DecodeAll(d, payload, layout, timing);
+}
+
+SampleRecord R(std::uint32_t id, std::uint32_t v0, std::uint32_t v1, std::uint32_t v2,
+               std::uint32_t v3, RecordKind kind) {
+    return SampleRecord{id, v0, v1, v2, v3, 0, static_cast<std::uint32_t>(kind)};
+}
+
+TEST(RecordDecoder, FullRecordsOfEveryKind) {
+    Bytes p;
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 5, 100, 7, 80, 3);
+    wire::AppendFullRecord(p, RecordKind::UserEvent, 2, 1, 2, 3, 4);
+    wire::AppendFullRecord(p, RecordKind::IrqSwitch, 7, 0, 0, 0, 9);
+    wire::AppendFullRecord(p, RecordKind::FunctionEnter, 9, 0xFFFFFFFF, 0, 15, 0);
+    wire::AppendFullRecord(p, RecordKind::FunctionExit, 255, 0, 0, 0, 0);
+    const Decoded d = DecodeAll(p, RecordLayout::Full);
+    ASSERT_TRUE(d.ok);
+    const std::vector<SampleRecord> expected = {
+        R(1005, 100, 7, 10, 3, RecordKind::TaskSwitch),
+        R(2002, 1, 2, 0, 4, RecordKind::UserEvent),
+        R(7, 0, 0, 0, 9, RecordKind::IrqSwitch),
+        R(5009, 0xFFFFFFFF, 0, 1, 0, RecordKind::FunctionEnter),
+        R(5255, 0, 0, 0, 0, RecordKind::FunctionExit),
+    };
+    EXPECT_EQ(d.records, expected);
+}
+
+TEST(RecordDecoder, SimpleRecords) {
+    Bytes p;
+    wire::AppendSimpleRecord(p, RecordKind::TaskSwitch, 5, 250);
+    wire::AppendSimpleRecord(p, RecordKind::UserEvent, 1, 9);
+    wire::AppendSimpleRecord(p, RecordKind::IrqSwitch, 4, 0); // needs 7 bytes: all present
+    const Decoded d = DecodeAll(p, RecordLayout::Simple);
+    const std::vector<SampleRecord> expected = {
+        R(1005, 0, 0, 0, 250, RecordKind::TaskSwitch),
+        R(2001, 9, 0, 0, 9, RecordKind::UserEvent),
+        R(4, 0, 0, 0, 0, RecordKind::IrqSwitch),
+    };
+    EXPECT_EQ(d.records, expected);
+}
+
+TEST(RecordDecoder, EmptyPayloadIsRefusedAndKeepsTheCarry) {
+    RecordDecoder d;
+    StreamTiming timing;
+    Bytes p{0x55, 0xAA, 0x01};
+    EXPECT_TRUE(DecodeAll(d, p, RecordLayout::Full, timing).ok);
+    EXPECT_EQ(d.carrySize(), 3u);
+    EXPECT_FALSE(DecodeAll(d, {}, RecordLayout::Full, timing).ok);
+    EXPECT_EQ(d.carrySize(), 3u);
+}
+
+TEST(RecordDecoder, StrayBytesAreSkippedAndShortTailsCarried) {
+    Bytes p{0x01, 0x02, 0x55};
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 1, 2, 3, 4);
+    p.insert(p.end(), {0x55, 0xAA, 0x02, 1, 2, 3, 4, 5, 6, 7}); // a header with 10 bytes
+    RecordDecoder d;
+    StreamTiming timing;
+    Decoded first = DecodeAll(d, p, RecordLayout::Full, timing);
+    ASSERT_EQ(first.records.size(), 1u);
+    EXPECT_EQ(first.records[0].id, 1001u);
+    EXPECT_EQ(d.carrySize(), 10u);
+    const Decoded second = DecodeAll(d, Bytes(9, 0), RecordLayout::Full, timing);
+    ASSERT_EQ(second.records.size(), 1u);
+    EXPECT_EQ(second.records[0].id, 1002u);
+    EXPECT_EQ(second.records[0].value0, 0x04030201u);
+}
+
+TEST(RecordDecoder, AnySplitOfThePayloadGivesTheSameRecords) {
+    Bytes p;
+    for (std::uint8_t i = 0; i < 30; ++i) {
+        wire::AppendFullRecord(p, i % 3 ? RecordKind::TaskSwitch : RecordKind::IrqSwitch, i,
+                               i * 1000u, i, i * 8u, 0x01020304u + i);
+        if (i % 7 == 0)
+            wire::AppendRawBlock(p, i, Bytes(i + 1u, i));
+        if (i % 5 == 0)
+            p.push_back(0x99); // stray
+    }
+    const Decoded whole = DecodeAll(p, RecordLayout::Full);
+    ASSERT_EQ(whole.records.size(), 30u);
+    ASSERT_EQ(whole.blocks.size(), 5u);
+    for (std::size_t cut = 1; cut < p.size(); ++cut) {
+        RecordDecoder d;
+        StreamTiming timing;
+        Decoded a = DecodeAll(d, Bytes(p.begin(), p.begin() + cut), RecordLayout::Full, timing);
+        const Decoded b = DecodeAll(d, Bytes(p.begin() + cut, p.end()), RecordLayout::Full, timing);
+        a.records.insert(a.records.end(), b.records.begin(), b.records.end());
+        a.blocks.insert(a.blocks.end(), b.blocks.begin(), b.blocks.end());
+        ASSERT_EQ(a.records, whole.records) << "cut at " << cut;
+        ASSERT_EQ(a.blocks, whole.blocks) << "cut at " << cut;
+    }
+}
+
+TEST(RecordDecoder, RawBlocks) {
+    Bytes p{0x55, 0x88, 0x03, 0x04, 0x00, 0x00, 0x00, 0xDE, 0xAD, 0xBE, 0xEF};
+    Decoded d = DecodeAll(p, RecordLayout::Full);
+    ASSERT_EQ(d.blocks.size(), 1u);
+    EXPECT_EQ(d.blocks[0].first, 3u);
+    EXPECT_EQ(d.blocks[0].second, (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
+
+    // Raw blocks exist only in full mode.
+    EXPECT_TRUE(DecodeAll(p, RecordLayout::Simple).blocks.empty());
+}
+
+TEST(RecordDecoder, RawBlockLongerThanOneBatchIsCarriedUntilWhole) {
+    Bytes p;
+    wire::AppendRawBlock(p, 9, Bytes(5000, 0x5A));
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
+    RecordDecoder d;
+    StreamTiming timing;
+    std::size_t blocks = 0;
+    std::size_t records = 0;
+    for (std::size_t at = 0; at < p.size(); at += 1024) {
+        const Bytes part(p.begin() + at, p.begin() + std::min(p.size(), at + 1024));
+        const Decoded got = DecodeAll(d, part, RecordLayout::Full, timing);
+        blocks += got.blocks.size();
+        records += got.records.size();
+        if (!got.blocks.empty()) {
+            EXPECT_EQ(got.blocks[0].second.size(), 5000u);
+        }
+    }
+    EXPECT_EQ(blocks, 1u);
+    EXPECT_EQ(records, 1u);
+}
+
+TEST(RecordDecoder, ImplausibleRawBlockLengthIsSkipped) {
+    Bytes p{0x55, 0x88, 0x01, 0xFF, 0xFF, 0xFF, 0x7F};
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 2, 0, 0, 0, 0);
+    RecordDecoder d;
+    StreamTiming timing;
+    const Decoded got = DecodeAll(d, p, RecordLayout::Full, timing);
+    EXPECT_TRUE(got.blocks.empty());
+    ASSERT_EQ(got.records.size(), 1u);
+    EXPECT_EQ(got.records[0].id, 1002u);
+    EXPECT_EQ(d.carrySize(), 0u);
+}
+
+TEST(RecordDecoder, ExternalTsRecordsAreTimedFromTheStream) {
+    // Payload bytes 0..7 with known time differences.
+    RecordDecoder d;
+    StreamTiming timing;
+    timing.deltas = {0.0, 1e-6, 2e-6, 3e-6, 4e-6, 5e-6, 6e-6, 7e-6, 8e-6, 9e-6, 1e-5};
+    Bytes p;
+    wire::AppendExtTsRecord(p, RecordKind::TaskSwitch, 1); // bytes 0..2: only d[0] exists
+    wire::AppendExtTsRecord(p, RecordKind::UserEvent, 2);  // bytes 3..5: no time
+    wire::AppendExtTsRecord(p, RecordKind::IrqSwitch, 3);  // bytes 6..8
+    p.insert(p.end(), {0, 0, 0, 0}); // so that the third record has the 7 bytes it needs
+    const Decoded got = DecodeAll(d, p, RecordLayout::ExternalTs, timing);
+    ASSERT_EQ(got.records.size(), 3u);
+    EXPECT_EQ(got.records[0].value3, 0u);
+    EXPECT_EQ(got.records[1], R(2002, 0, 0, 0, 0, RecordKind::UserEvent));
+    // (d[6] + d[5] + d[4]) * 1e10 = 15e-6 * 1e10
+    EXPECT_EQ(got.records[2].value3, 150000u);
+    EXPECT_EQ(got.records[2].id, 3u);
+    // Nine bytes consumed, four carried (they are counted once consumed).
+    EXPECT_EQ(timing.deltaIndex, 9u);
+    EXPECT_EQ(d.carrySize(), 4u);
+}
+
+TEST(RecordDecoder, ExternalTsTimeWithoutStreamTimesIsZero) {
+    RecordDecoder d;
+    StreamTiming timing; // unframed data produces no time differences
+    Bytes p;
+    for (std::uint8_t i = 0; i < 5; ++i)
+        wire::AppendExtTsRecord(p, RecordKind::TaskSwitch, i);
+    p.insert(p.end(), 4, 0);
+    const Decoded got = DecodeAll(d, p, RecordLayout::ExternalTs, timing);
+    ASSERT_EQ(got.records.size(), 5u);
+    for (const SampleRecord& r : got.records)
+        EXPECT_EQ(r.value3, 0u);
+}
+
+TEST(RecordDecoder, ExternalTsHeaderWithoutSevenBytesIsCarried) {
+    const Decoded got = DecodeAll({0x55, 0xAA, 0x04, 0x00, 0x00}, RecordLayout::ExternalTs);
+    EXPECT_TRUE(got.ok);
+    EXPECT_TRUE(got.records.empty());
+}
+
+} // namespace
+} // namespace zuta

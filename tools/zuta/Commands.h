@@ -1,0 +1,12 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace zuta::cli {
+
+// Each group of subcommands registers itself on the application.
+void RegisterReplayCommands(CLI::App& app);  // replay, dump
+void RegisterFileCommands(CLI::App& app);    // table, export, import, convert
+void RegisterCollectCommands(CLI::App& app); // collect, demo
+
+} // namespace zuta::cli

@@ -1,0 +1,79 @@
+#include "Commands.h"
+#include "Session.h"
+#include "StoreJson.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+namespace zuta::cli {
+
+namespace {
+
+struct ReplayOptions {
+    std::string input;
+    std::string output;
+    bool json = false;
+    StoreOptions store;
+};
+
+void PrintTasks(CPerformanceData& data) {
+    std::printf("%-20s %-8s %-5s %10s %14s %14s %14s %14s\n", "Task Name", "Task ID", "Type",
+                "Scheduled", "Active Time", "Value 0", "Value 1", "Value 2");
+    data.Read([](const StoreState& s) {
+        for (const auto& [id, t] : s.tasks) {
+            std::printf("%-20s 0x%-6x %-5u %10llu %14llu %14llu %14llu %14llu\n", t.name.c_str(),
+                        id, t.type, static_cast<unsigned long long>(t.runs),
+                        static_cast<unsigned long long>(t.ticks),
+                        static_cast<unsigned long long>(t.sumValue0),
+                        static_cast<unsigned long long>(t.sumValue1),
+                        static_cast<unsigned long long>(t.sumValue2));
+        }
+    });
+    std::printf("CPU load %u%%, sampling duration %u s\n", data.GetCpuLoad(),
+                data.GetSamplingDuration());
+}
+
+void Run(const ReplayOptions& options, bool forceJson) {
+    Session session(options.store);
+    std::string error;
+    if (!session.LoadInput(options.input, error)) {
+        std::cerr << "zuta: " << error << '\n';
+        throw CLI::RuntimeError(1);
+    }
+    if (!options.output.empty()) {
+        std::cerr << "zuta: writing session files (-o) is not available in this build\n";
+        throw CLI::RuntimeError(2);
+    }
+    if (options.json || forceJson)
+        std::cout << StoreToJson(session).dump(2) << '\n';
+    else
+        PrintTasks(session.data());
+}
+
+} // namespace
+
+void RegisterReplayCommands(CLI::App& app) {
+    auto replay = std::make_shared<ReplayOptions>();
+    CLI::App* r = app.add_subcommand(
+        "replay", "Feed a capture into a fresh store as the live links would, then print the "
+                  "task table");
+    r->add_option("CAPTURE", replay->input, "Capture file (.zcap)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    r->add_option("-o,--output", replay->output, "Write the collection as a session file");
+    r->add_flag("--json", replay->json, "Print the whole store as JSON instead of the table");
+    AddStoreOptions(*r, replay->store);
+    r->callback([replay] { Run(*replay, false); });
+
+    auto dump = std::make_shared<ReplayOptions>();
+    CLI::App* d = app.add_subcommand("dump", "Print the store after a replay or load as JSON");
+    d->add_option("FILE", dump->input, "Capture (.zcap), session file (.zuta) or raw log (.log)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    d->add_flag("--json", dump->json, "JSON output (the only format)");
+    AddStoreOptions(*d, dump->store);
+    d->callback([dump] { Run(*dump, true); });
+}
+
+} // namespace zuta::cli
