@@ -1,0 +1,298 @@
+#include "host/IniSettingsStore.h"
+
+#include "TempFolder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zuta::host {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempFolder;
+using test::WriteFileBytes;
+
+const std::string kDataDir = std::string(ZUTA_TEST_DATA_DIR) + "/host/";
+
+std::vector<std::size_t> IssueLines(const std::vector<IniParseIssue>& issues) {
+    std::vector<std::size_t> lines;
+    for (const IniParseIssue& issue : issues) {
+        EXPECT_FALSE(issue.message.empty());
+        lines.push_back(issue.line);
+    }
+    return lines;
+}
+
+TEST(IniDocument, ReadsValuesAsWritten) {
+    struct Case {
+        const char* line;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"k=value", "value"},
+        {"  k  =  value with  inner blanks \t", "value with  inner blanks"},
+        {"k=", ""},
+        {"k=a=b", "a=b"},
+        {"k=value ; not a comment # either", "value ; not a comment # either"},
+        {"k=  \"  padded  \"  ", "  padded  "},
+        {"k=\"a\\nb\\rc\\\\d\"", "a\nb\rc\\d"},
+        {"k=\"C:\\dir\\\"", "C:\\dir\\"},
+        {"k=C:\\new\\table", "C:\\new\\table"},
+        {"k=\"", "\""},
+        {"k=\"\"", ""},
+        {"k=\"open", "\"open"},
+        {"k=close\"", "close\""},
+    };
+    for (const Case& c : cases) {
+        const IniDocument doc = IniDocument::Parse(std::string("[s]\n") + c.line + "\n");
+        const std::string* value = doc.Find("s", "k");
+        ASSERT_NE(value, nullptr) << c.line;
+        EXPECT_EQ(*value, c.value) << c.line;
+    }
+}
+
+TEST(IniDocument, EncodedValuesReadBackExactly) {
+    const std::vector<std::string> values = {
+        "",
+        "plain",
+        " lead",
+        "trail ",
+        "\ttabs\t",
+        "\"quoted\"",
+        "\"",
+        "\"\"",
+        "end quote\"",
+        "two\nlines",
+        "cr\r",
+        "\r\n",
+        "back\\slash\\",
+        "\\n is not a line end here",
+        "semi;colon # hash",
+        "=eq=",
+        "[bracket]",
+        std::string("nul\0byte", 8),
+        "\x01\x7f\xfe\xff",
+        "C:\\ZUTAData",
+    };
+    IniDocument doc;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(doc.Set("odd", "v" + std::to_string(i), values[i]),
+                  IniDocument::SetResult::Changed);
+    const std::string text = doc.Serialize();
+    std::vector<IniParseIssue> issues;
+    const IniDocument back = IniDocument::Parse(text, &issues);
+    EXPECT_TRUE(issues.empty());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string* value = back.Find("odd", "v" + std::to_string(i));
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(*value, values[i]) << i;
+    }
+    // Line ends inside values never add lines: the header and one line per value.
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')),
+              values.size() + 1);
+    // Only values that need it are quoted.
+    EXPECT_NE(text.find("v19=C:\\ZUTAData\n"), std::string::npos);
+}
+
+TEST(IniDocument, UntouchedTextIsRewrittenAsItStands) {
+    const std::string lf = "; head\n\n[A]\n  x = 1  \n# note\nnot understood\n[B]\ny=\"q\"\n";
+    EXPECT_EQ(IniDocument::Parse(lf).Serialize(), lf);
+    const std::string crlf = "\xEF\xBB\xBF[A]\r\nx=1\r\n\r\n[B]\r\n";
+    EXPECT_EQ(IniDocument::Parse(crlf).Serialize(), crlf);
+    EXPECT_EQ(IniDocument::Parse("").Serialize(), "");
+    EXPECT_EQ(IniDocument::Parse("[A]\nx=1").Serialize(), "[A]\nx=1\n");
+}
+
+TEST(IniDocument, ByteOrderMarkIsNotPartOfTheFirstSection) {
+    const IniDocument doc = IniDocument::Parse("\xEF\xBB\xBF[A]\nx=1\n");
+    ASSERT_NE(doc.Find("A", "x"), nullptr);
+    EXPECT_EQ(*doc.Find("A", "x"), "1");
+}
+
+TEST(IniDocument, BadLinesAreReportedAndKept) {
+    const std::string text = ReadFileBytes(kDataDir + "bad_lines.ini");
+    ASSERT_FALSE(text.empty());
+    std::vector<IniParseIssue> issues;
+    const IniDocument doc = IniDocument::Parse(text, &issues);
+    EXPECT_EQ(IssueLines(issues), (std::vector<std::size_t>{1, 5, 6, 7, 9}));
+    EXPECT_EQ(doc.Serialize(), text + "\n");
+
+    EXPECT_EQ(doc.Find("", "key before"), nullptr);
+    EXPECT_EQ(*doc.Find("Good", "a"), "1");
+    EXPECT_EQ(*doc.Find("Tail", "b"), "2");
+    EXPECT_EQ(*doc.Find("Commented", "c"), "3");
+    EXPECT_EQ(*doc.Find("Good", "d"), "4");
+    EXPECT_EQ(doc.Sections(), (std::vector<std::string>{"Good", "Tail", "Commented"}));
+    EXPECT_EQ(doc.Keys("Good"), (std::vector<std::string>{"a", "d"}));
+    EXPECT_EQ(doc.Keys("Commented"), (std::vector<std::string>{"c"}));
+}
+
+TEST(IniDocument, NamesAreCaseSensitive) {
+    const IniDocument doc = IniDocument::Parse("[Sec]\nKey=upper\nkey=lower\n[sec]\nKey=other\n");
+    EXPECT_EQ(*doc.Find("Sec", "Key"), "upper");
+    EXPECT_EQ(*doc.Find("Sec", "key"), "lower");
+    EXPECT_EQ(*doc.Find("sec", "Key"), "other");
+    EXPECT_EQ(doc.Find("SEC", "Key"), nullptr);
+}
+
+TEST(IniDocument, NewKeysFollowTheLastKeyOfTheirSection) {
+    IniDocument doc = IniDocument::Parse("[A]\nx=1\n; about B\n\n[B]\ny=2\n[A]\nz=3\n\n");
+    doc.Set("A", "new", "n");
+    doc.Set("B", "y", "changed");
+    doc.Set("C", "c", "1");
+    doc.Set("A", "x", "1");
+    EXPECT_EQ(doc.Serialize(),
+              "[A]\nx=1\n; about B\n\n[B]\ny=changed\n[A]\nz=3\nnew=n\n\n[C]\nc=1\n");
+    EXPECT_EQ(doc.Keys("A"), (std::vector<std::string>{"x", "z", "new"}));
+
+    IniDocument empty;
+    empty.Set("First", "k", "v");
+    empty.Set("Second", "k", "v");
+    EXPECT_EQ(empty.Serialize(), "[First]\nk=v\n\n[Second]\nk=v\n");
+}
+
+TEST(IniDocument, RefusesNamesThatCannotBeWrittenBack) {
+    IniDocument doc;
+    for (const char* key : {"", "a=b", " lead", "trail ", "[x", ";x", "#x", "two\nlines"})
+        EXPECT_EQ(doc.Set("s", key, "v"), IniDocument::SetResult::Refused) << key;
+    for (const char* section : {"a]b", " lead", "trail ", "two\nlines"})
+        EXPECT_EQ(doc.Set(section, "k", "v"), IniDocument::SetResult::Refused) << section;
+    EXPECT_EQ(doc.Serialize(), "");
+    EXPECT_EQ(doc.Set("", "k=", "v"), IniDocument::SetResult::Refused);
+    EXPECT_EQ(doc.Set("", "k", "v"), IniDocument::SetResult::Changed);
+    EXPECT_EQ(doc.Set("cr\r", "\rcr\r", "v"), IniDocument::SetResult::Changed);
+    const IniDocument back = IniDocument::Parse(doc.Serialize());
+    EXPECT_EQ(*back.Find("", "k"), "v");
+    EXPECT_EQ(*back.Find("cr\r", "\rcr\r"), "v");
+}
+
+TEST(IniSettingsStore, CrLfFileIsReadAndRewrittenInPlace) {
+    TempFolder dir;
+    const std::string path = dir / "settings.ini";
+    std::filesystem::copy_file(kDataDir + "crlf.ini", path);
+
+    IniSettingsStore store(path);
+    EXPECT_EQ(IssueLines(store.issues()), (std::vector<std::size_t>{11}));
+    EXPECT_EQ(store.ReadInt("Performace Settings", "CPU type", 7), 1u);
+    EXPECT_EQ(store.ReadString("Performace Settings", "VTune Exe Path"), "C:\\ZUTAData");
+    EXPECT_EQ(store.ReadString("Performace Settings", "Clock Rate Delimiter"), "208.000000");
+    EXPECT_EQ(store.ReadString("IRQ Mapping", "1"), "  padded  ");
+    EXPECT_EQ(store.ReadString("Fn Mapping", "0"), "InitL1 , 3");
+
+    store.WriteInt("Performace Settings", "CPU type", 1);
+    store.WriteString("Performace Settings", "Mask Event", "Idle");
+    store.WriteInt("Performace Settings", "Trash", 2000);
+    store.WriteString("IRQ Mapping", "2", "DMAC");
+    store.WriteString("New Section", "multi", " two\nlines");
+    ASSERT_TRUE(store.Commit()) << store.lastError();
+    EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(kDataDir + "crlf.expected.ini"));
+
+    IniSettingsStore reread(path);
+    EXPECT_EQ(reread.ReadString("New Section", "multi"), " two\nlines");
+    EXPECT_EQ(reread.ReadInt("Performace Settings", "Trash", 0), 2000u);
+}
+
+TEST(IniSettingsStore, MissingFileIsAnEmptyStoreAndCommitCreatesFolders) {
+    TempFolder dir;
+    const std::string path = dir / "a/b/settings.ini";
+    IniSettingsStore store(path);
+    EXPECT_EQ(store.ReadString("s", "k"), "");
+    EXPECT_TRUE(store.Commit());
+    EXPECT_FALSE(std::filesystem::exists(path)) << "nothing written, nothing to create";
+
+    store.WriteString("s", "k", "v");
+    ASSERT_TRUE(store.Commit()) << store.lastError();
+    EXPECT_EQ(ReadFileBytes(path), "[s]\nk=v\n");
+    EXPECT_EQ(std::filesystem::directory_iterator(dir / "a/b")->path().filename(), "settings.ini");
+}
+
+TEST(IniSettingsStore, FailedCommitKeepsTheOldFile) {
+    TempFolder dir;
+    // The temporary file beside it needs a longer name than the folder allows.
+    const std::string path = dir / std::string(250, 'n');
+    WriteFileBytes(path, "[s]\nk=old\n");
+    IniSettingsStore store(path);
+    ASSERT_EQ(store.ReadString("s", "k"), "old");
+
+    store.WriteString("s", "k", "new");
+    EXPECT_FALSE(store.Commit());
+    EXPECT_FALSE(store.lastError().empty());
+    EXPECT_EQ(ReadFileBytes(path), "[s]\nk=old\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    // The write is still pending, not lost.
+    EXPECT_EQ(store.ReadString("s", "k"), "new");
+}
+
+TEST(IniSettingsStore, CommitFailsWhenTheFolderCannotBeMade) {
+    TempFolder dir;
+    WriteFileBytes(dir / "plain", "not a folder");
+    IniSettingsStore store(dir / "plain/settings.ini");
+    store.WriteString("s", "k", "v");
+    EXPECT_FALSE(store.Commit());
+    EXPECT_FALSE(store.lastError().empty());
+    EXPECT_EQ(ReadFileBytes(dir / "plain"), "not a folder");
+}
+
+TEST(IniSettingsStore, UnreadableFileIsNeverOverwritten) {
+    TempFolder dir;
+    const std::string path = dir / "settings.ini";
+    std::filesystem::create_directory(path);
+    IniSettingsStore store(path);
+    EXPECT_FALSE(store.Reload());
+    store.WriteString("s", "k", "v");
+    EXPECT_FALSE(store.Commit());
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST(IniSettingsStore, RefusedWriteFailsTheCommitButKeepsTheOthers) {
+    TempFolder dir;
+    const std::string path = dir / "s.ini";
+    IniSettingsStore store(path);
+    store.WriteString("s", "good", "1");
+    store.WriteString("s", "bad=key", "2");
+    EXPECT_EQ(store.ReadString("s", "bad=key"), "");
+    EXPECT_FALSE(store.Commit());
+    EXPECT_NE(store.lastError().find("bad=key"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path), "[s]\ngood=1\n");
+    EXPECT_TRUE(store.Commit());
+}
+
+TEST(IniSettingsStore, ReloadDropsUncommittedWrites) {
+    TempFolder dir;
+    const std::string path = dir / "s.ini";
+    WriteFileBytes(path, "[s]\nk=disk\n");
+    IniSettingsStore store(path);
+    store.WriteString("s", "k", "memory");
+    EXPECT_TRUE(store.Reload());
+    EXPECT_EQ(store.ReadString("s", "k"), "disk");
+}
+
+TEST(IniSettingsStore, WritersAndReadersOnSeveralThreads) {
+    TempFolder dir;
+    const std::string path = dir / "s.ini";
+    IniSettingsStore store(path);
+    std::thread writer([&] {
+        for (int i = 0; i < 50; ++i) {
+            store.WriteString("Fn Mapping", std::to_string(i), "Fn" + std::to_string(i));
+            store.Commit();
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        const std::string value = store.ReadString("Fn Mapping", std::to_string(i));
+        EXPECT_TRUE(value.empty() || value == "Fn" + std::to_string(i));
+        store.WriteInt("Performace Settings", "Trash", static_cast<std::uint32_t>(i));
+    }
+    writer.join();
+    ASSERT_TRUE(store.Commit());
+    IniSettingsStore reread(path);
+    EXPECT_EQ(reread.ReadString("Fn Mapping", "49"), "Fn49");
+    EXPECT_EQ(reread.ReadInt("Performace Settings", "Trash", 0), 49u);
+}
+
+} // namespace
+} // namespace zuta::host
