@@ -50,6 +50,11 @@ CPerformanceData::CPerformanceData() = default;
 CPerformanceData::~CPerformanceData() {
     ResetStore();
     DeleteScratchFile();
+    // The scratch folder goes too once no other store uses it.
+    if (!scratchPath_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(std::filesystem::path(scratchPath_).parent_path(), ec);
+    }
 }
 
 void CPerformanceData::Initialise(const Services& services) {

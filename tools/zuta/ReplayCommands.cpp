@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "Session.h"
 #include "StoreJson.h"
+#include "files/SessionFile.h"
 
 #include <cstdio>
 #include <iostream>
@@ -42,8 +43,10 @@ void Run(const ReplayOptions& options, bool forceJson) {
         throw CLI::RuntimeError(1);
     }
     if (!options.output.empty()) {
-        std::cerr << "zuta: writing session files (-o) is not available in this build\n";
-        throw CLI::RuntimeError(2);
+        if (!SaveSessionFile(session.data(), options.output, error)) {
+            std::cerr << "zuta: cannot save '" << options.output << "': " << error << '\n';
+            throw CLI::RuntimeError(1);
+        }
     }
     if (options.json || forceJson)
         std::cout << StoreToJson(session).dump(2) << '\n';

@@ -1,6 +1,8 @@
 #include "Session.h"
 
 #include "engine/Capture.h"
+#include "files/RawLogImport.h"
+#include "files/SessionFile.h"
 #include "host/IniSettingsStore.h"
 
 #include <cstdio>
@@ -36,9 +38,9 @@ std::string ConsoleOutput::rawText() const {
     return raw_;
 }
 
-host::MessageResult ConsoleMessageBox::Show(std::string_view text, std::string_view caption,
-                                            host::MessageIcon, host::MessageButtons) {
-    std::cerr << caption << ": " << text << '\n';
+host::MessageResult ConsoleMessageBox::Show(std::string_view, std::string_view, host::MessageIcon,
+                                            host::MessageButtons) {
+    // Every command reports its failure in one line of its own; the box adds nothing to it.
     return host::MessageResult::Ok;
 }
 
@@ -99,6 +101,32 @@ bool Session::LoadInput(const std::string& path, std::string& error) {
     const std::string ext = std::filesystem::path(path).extension().string();
     if (ext == ".zcap")
         return ReplayCapture(path, error);
+    if (ext == ".zuta") {
+        const bool showProgress = !options_.quiet && ::isatty(2);
+        int shownPercent = -1;
+        const auto progress = [&](std::uint64_t done, std::uint64_t total) {
+            if (!showProgress || total < (8u << 20) ||
+                static_cast<int>(done * 100 / total) == shownPercent)
+                return;
+            shownPercent = static_cast<int>(done * 100 / total);
+            std::fprintf(stderr, "\rloading %s: %d%%%s", path.c_str(), shownPercent,
+                         done >= total ? "\n" : "");
+        };
+        if (!LoadSessionFile(*data_, path, error, progress)) {
+            error = "'" + path + "': " + error;
+            return false;
+        }
+        // A version 3 file has set the sampling flags of the settings; the store follows them.
+        ApplySamplingFlags();
+        return true;
+    }
+    if (ext == ".log") {
+        if (!ImportRawLog(*data_, path, error)) {
+            error = "'" + path + "': " + error;
+            return false;
+        }
+        return true;
+    }
     error = "'" + path + "': unknown file type '" + ext + "' (expected .zcap, .zuta or .log)";
     return false;
 }

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "OutputPane.h"
+#include "QtMessageBox.h"
+#include "host/HostWindow.h"
+#include "host/IniSettingsStore.h"
+
+#include <QDockWidget>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QMdiArea;
+class QMenu;
+
+namespace zuta::hostapp {
+
+// A dock holding one module pane. Closing the dock closes the pane first, and the dock goes away.
+class PaneDock final : public QDockWidget {
+    Q_OBJECT
+public:
+    PaneDock(const QString& title, QWidget* parent);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// The host main window: a multi-document area, module panes docked around it, the output window
+// at the bottom, and the document templates the modules register. While it exists it is the
+// application's host window for modules (host::kHostWindowProperty).
+class MainWindow final : public QMainWindow, public host::IHostWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(std::string settingsPath, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void DockPane(const host::DockPaneRecord& record) override;
+    void AddChildFrame(host::WindowHandle frame) override;
+    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate> documentTemplate) override;
+    host::IDocumentTemplate* FindDocumentTemplate(std::string_view name) override;
+    host::IMessageBox& MessageBox() override { return messageBox_; }
+    host::IOutputWindow& OutputWindow() override { return *output_; }
+    host::ISettingsStore& SettingsStore() override { return settings_; }
+
+    // Drops every template; done before the modules that made them are unloaded.
+    void RemoveDocumentTemplates();
+
+    QMdiArea* mdiArea() const { return mdiArea_; }
+    OutputPane* outputPane() const { return output_; }
+
+    // Called once when the user closes the window, before it goes.
+    void SetCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void RebuildNewMenu();
+
+    QMdiArea* mdiArea_;
+    OutputPane* output_;
+    QMenu* newMenu_ = nullptr;
+    QtMessageBox messageBox_;
+    host::IniSettingsStore settings_;
+    std::vector<std::unique_ptr<host::IDocumentTemplate>> templates_;
+    std::function<void()> closeHandler_;
+};
+
+} // namespace zuta::hostapp

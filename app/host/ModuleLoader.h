@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Performance/PerformanceExports.h"
+
+#include <string>
+
+namespace zuta::hostapp {
+
+// A module library loaded with the dynamic loader and its five entries.
+class ModuleLoader {
+public:
+    ModuleLoader() = default;
+    ~ModuleLoader();
+    ModuleLoader(const ModuleLoader&) = delete;
+    ModuleLoader& operator=(const ModuleLoader&) = delete;
+
+    // False, with error() set, when the library cannot be loaded or lacks an entry.
+    bool Load(const std::string& path);
+    void Unload();
+    bool loaded() const { return handle_ != nullptr; }
+    const std::string& error() const { return error_; }
+
+    performance::InitEntry init = nullptr;
+    performance::TermEntry term = nullptr;
+    performance::SaveWorkspaceEntry saveWorkspace = nullptr;
+    performance::LoadWorkspaceEntry loadWorkspace = nullptr;
+    performance::CloseWorkspaceEntry closeWorkspace = nullptr;
+
+private:
+    void* handle_ = nullptr;
+    std::string error_;
+};
+
+} // namespace zuta::hostapp

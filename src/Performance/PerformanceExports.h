@@ -1,0 +1,30 @@
+#pragma once
+
+// The entries the host looks up by name after loading the module.
+
+#define ZUTA_EXPORT __attribute__((visibility("default")))
+
+namespace zuta::host {
+class IWorkspaceMap;
+}
+
+extern "C" {
+// Creates the manager when there is none and registers the document template once.
+ZUTA_EXPORT bool Init();
+// Closes the frame window and deletes the manager.
+ZUTA_EXPORT void Term();
+// Writes the window state; false, writing nothing, when no frame window is open.
+ZUTA_EXPORT bool SaveWorkspace(zuta::host::IWorkspaceMap* map);
+// Reopens the window when the workspace says it was open, and restores its placement.
+ZUTA_EXPORT void LoadWorkspace(zuta::host::IWorkspaceMap* map);
+// Closes the window's docking pane.
+ZUTA_EXPORT void CloseWorkspace();
+}
+
+namespace zuta::performance {
+using InitEntry = bool (*)();
+using TermEntry = void (*)();
+using SaveWorkspaceEntry = bool (*)(zuta::host::IWorkspaceMap*);
+using LoadWorkspaceEntry = void (*)(zuta::host::IWorkspaceMap*);
+using CloseWorkspaceEntry = void (*)();
+} // namespace zuta::performance

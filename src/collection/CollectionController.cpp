@@ -1,0 +1,160 @@
+#include "collection/CollectionController.h"
+
+#include "collection/CollectionView.h"
+#include "engine/PerformanceData.h"
+#include "engine/WireEncoder.h"
+#include "engine/WireFormat.h"
+#include "host/OutputWindow.h"
+#include "settings/PerformanceSettings.h"
+
+namespace zuta {
+
+CollectionController::CollectionController(const CollectionServices& services)
+    : services_(services), endpoint_(std::make_unique<CollectorLink>(
+                               *services.commandLink, *services.data, services.resolver)) {
+    endpoint_->SetView(services_.view);
+    ApplySettings();
+    services_.commandLink->SetObserver(this);
+}
+
+CollectionController::~CollectionController() {
+    Shutdown();
+    endpoint_.reset();
+}
+
+void CollectionController::ApplySettings() {
+    if (services_.settings != nullptr)
+        endpoint_->SetPorts(services_.settings->diagPort, services_.settings->tlnPort);
+}
+
+void CollectionController::LogStatus(std::string_view text) {
+    if (services_.output != nullptr)
+        services_.output->WriteStatusLine(text);
+}
+
+bool CollectionController::Start() {
+    if (collecting_.load() || shutDown_)
+        return false;
+    if (!services_.commandLink->Open()) {
+        LogStatus("Target not connected");
+        return false;
+    }
+    ApplySettings();
+    // A late answer of the previous run must not count as this run's answer.
+    endpoint_->ForgetAgent();
+    if (services_.settings != nullptr && services_.settings->cpuType == 0)
+        SendConfigData();
+    // The store is reset before anything can arrive: the agent's first answer may come at once.
+    services_.data->StartCollection();
+    services_.dataLink->RegisterReceiver(OnDataLinkBlock, OnDataLinkNotify,
+                                         host::kDataLinkBlockSize);
+    collecting_.store(true);
+    SendCollectorCommand(2);
+    return true;
+}
+
+void CollectionController::Stop() {
+    if (!collecting_.load())
+        return;
+    SendCollectorCommand(3);
+    services_.data->FinishCollection();
+    collecting_.store(false);
+}
+
+void CollectionController::SendCollectorCommand(std::uint32_t code) {
+    LogStatus("Send Data to the Target");
+    if (code == 2) {
+        LogStatus("Open TLN");
+        // The wake-up byte goes out on the data-link port, then the mask is put back.
+        const std::uint32_t saved = endpoint_->PortMask();
+        const std::uint32_t tlnPort = endpoint_->tlnPort();
+        if (tlnPort <= 3)
+            endpoint_->SetPortMask(0x02u << tlnPort);
+        const std::uint8_t wake = wire::kDataLinkWakeByte;
+        endpoint_->SendRaw(&wake, 1);
+        endpoint_->SetPortMask(saved);
+
+        if (services_.settings != nullptr) {
+            cpuType_ = services_.settings->cpuType;
+            apdcLowAddress_ = services_.settings->apdcLowAddress;
+            apdcHighAddress_ = services_.settings->apdcHighAddress;
+        }
+        const std::uint32_t mode =
+            services_.settings != nullptr ? services_.settings->SamplingMode() : wire::kModeNormal;
+        const wire::Bytes payload = wire::StartPayload(apdcLowAddress_, apdcHighAddress_, mode);
+        endpoint_->SendCommand(wire::kAgentName, wire::kGroupName, wire::kCmdStart, payload.data(),
+                               payload.size(), 0);
+        LogStatus("DC Started");
+    } else if (code == 3) {
+        services_.dataLink->UnregisterReceiver();
+        endpoint_->ForgetAgent();
+        endpoint_->SendCommand(wire::kAgentName, wire::kGroupName, wire::kCmdStop, nullptr, 0, 0);
+    }
+}
+
+void CollectionController::SendConfigData() {
+    const wire::Bytes payload =
+        wire::WordsPayload({pmuEvents_[0], pmuEvents_[1], pmuEvents_[2], pmuEvents_[3]});
+    endpoint_->SendCommand(wire::kAgentName, wire::kGroupName, wire::kCmdConfigData, payload.data(),
+                           payload.size(), 0);
+}
+
+bool CollectionController::SendTaskInfoRequest(std::uint32_t storeId) {
+    if (!collecting_.load() || storeId < wire::kTaskIdBase ||
+        services_.data->GetTaskType(storeId) != kTypeTask)
+        return false;
+    const wire::Bytes payload = wire::TaskInfoRequestPayload(storeId - wire::kTaskIdBase);
+    return endpoint_->SendCommand(wire::kAgentName, wire::kGroupName, wire::kCmdTaskInfo,
+                                  payload.data(), payload.size(), 0);
+}
+
+bool CollectionController::HandleStatusNotification(std::uint32_t code) {
+    switch (code) {
+    case host::kCodeCorruptedData:
+        // Several bad batches may be queued; the first one ends the collection.
+        if (collecting_.load()) {
+            Stop();
+            LogStatus("Corrupted data received");
+        }
+        return true;
+    case host::kCodeTaskInfoCorrupted:
+        LogStatus("Task Info data corrupted");
+        return true;
+    case host::kCodeDataReceived:
+        LogStatus("data received");
+        return true;
+    case host::kCodeTaskDataProcessed:
+        LogStatus("Task data is processed");
+        return true;
+    case host::kCodeLinkClosed:
+        // What arrived before the link went away stays; Start opens the link again.
+        if (collecting_.load()) {
+            LogStatus("Target link lost");
+            Stop();
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CollectionController::Shutdown() {
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    LogStatus("Terminating");
+    SendCollectorCommand(3);
+    // No message or block reaches the store after this: the receiver is gone and the endpoint
+    // is off the link.
+    endpoint_->Disconnect();
+    services_.commandLink->SetObserver(nullptr);
+    services_.data->FinishCollection();
+    collecting_.store(false);
+}
+
+void CollectionController::OnLinkClosed() {
+    if (services_.view != nullptr)
+        services_.view->PostNotification(host::kNotifyStatus, host::kCodeLinkClosed);
+}
+
+} // namespace zuta

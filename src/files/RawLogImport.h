@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zuta {
+
+class CPerformanceData;
+
+// Raw logs (".log"): one text line per scheduling or function event, classified by the suffix
+// of the name it carries ("_ENTER"/"_ENTRY", "_EXIT", "_THREAD", "_HISR", "_INT"), with the
+// identifier between "(" and ")" and the time stamp after "@".
+
+// Function names get identifiers from here upward, in order of first appearance in one import.
+inline constexpr std::uint32_t kFirstLogFunctionId = 15000;
+
+// Trims white space at both ends; then, when the first colon is not the first character, drops
+// everything before it (the colon stays as the line's first character).
+void CleanLogLine(std::string& line);
+
+// Resets the store and fills it from a raw log: one sample per complete line (a last line
+// without a line feed is not used) and a task record per new identifier. False with `error` set
+// when the file cannot be read or yields no sample.
+bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& error);
+
+// The same import on bytes held in memory.
+bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error);
+
+} // namespace zuta

@@ -1,0 +1,312 @@
+#include "MainWindow.h"
+#include "Performance/PerformanceControlBar.h"
+#include "Performance/PerformanceDoc.h"
+#include "Performance/PerformanceExports.h"
+#include "Performance/PerformanceFrame.h"
+#include "Performance/PerformanceManager.h"
+#include "Performance/PerformanceView.h"
+#include "QtTestApp.h"
+#include "host/MemorySettingsStore.h"
+#include "host/Workspace.h"
+
+#include <QDockWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QVariant>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace zuta::performance {
+namespace {
+
+// Counts the close events a widget receives.
+class CloseCounter final : public QObject {
+public:
+    int closes = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            ++closes;
+        }
+        return false;
+    }
+};
+
+class PerformanceModuleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::TestApplication();
+        window_ = std::make_unique<hostapp::MainWindow>(
+            (std::filesystem::temp_directory_path() / "zuta-module-test-settings.ini").string());
+        window_->resize(1200, 900);
+        window_->show();
+        ASSERT_TRUE(Init());
+    }
+    void TearDown() override {
+        Term();
+        window_->RemoveDocumentTemplates();
+        window_.reset();
+        test::RunPostedEvents();
+    }
+
+    CPerformanceFrame* OpenDocument() {
+        host::IDocumentTemplate* documentTemplate = window_->FindDocumentTemplate("ZUTA");
+        if (documentTemplate == nullptr) {
+            return nullptr;
+        }
+        auto* frame = static_cast<CPerformanceFrame*>(
+            static_cast<QWidget*>(documentTemplate->OpenNewDocument()));
+        test::RunPostedEvents();
+        return frame;
+    }
+
+    QDockWidget* PaneOf(CPerformanceFrame* frame) {
+        return frame->controlBar() != nullptr
+                   ? qobject_cast<QDockWidget*>(frame->controlBar()->parentWidget())
+                   : nullptr;
+    }
+
+    std::unique_ptr<hostapp::MainWindow> window_;
+};
+
+TEST_F(PerformanceModuleTest, OpeningTheTemplateBuildsDocumentFrameViewAndPane) {
+    CPerformanceFrame* frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(CPerformanceManager::Instance()->frame, frame);
+    EXPECT_EQ(frame->document()->title(), "Zutascope");
+    EXPECT_EQ(frame->windowTitle(), "Zutascope");
+    ASSERT_NE(frame->view(), nullptr);
+    EXPECT_TRUE(frame->view()->initialUpdateDone());
+    EXPECT_EQ(frame->controlBar()->view(), frame->view());
+    EXPECT_EQ(window_->mdiArea()->subWindowList().size(), 1);
+    QDockWidget* pane = PaneOf(frame);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->windowTitle(), "ZUT Tool");
+    EXPECT_TRUE(pane->isVisible());
+}
+
+TEST_F(PerformanceModuleTest, ClosingThePaneClosesTheFrameOnce) {
+    QPointer<CPerformanceFrame> frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    QPointer<QDockWidget> pane = PaneOf(frame);
+    QPointer<CPerformanceControlBar> bar = frame->controlBar();
+    CloseCounter frameCloses;
+    CloseCounter paneCloses;
+    frame->installEventFilter(&frameCloses);
+    pane->installEventFilter(&paneCloses);
+
+    pane->close();
+    test::RunPostedEvents();
+
+    EXPECT_TRUE(frame.isNull());
+    EXPECT_TRUE(pane.isNull());
+    EXPECT_TRUE(bar.isNull());
+    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
+    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
+    EXPECT_LE(frameCloses.closes, 2);
+    EXPECT_LE(paneCloses.closes, 2);
+}
+
+TEST_F(PerformanceModuleTest, ClosingTheFrameClosesThePaneOnce) {
+    QPointer<CPerformanceFrame> frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    QPointer<QDockWidget> pane = PaneOf(frame);
+    CloseCounter paneCloses;
+    pane->installEventFilter(&paneCloses);
+
+    frame->close();
+    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
+    test::RunPostedEvents();
+
+    EXPECT_TRUE(frame.isNull());
+    EXPECT_TRUE(pane.isNull());
+    EXPECT_EQ(paneCloses.closes, 1);
+}
+
+TEST_F(PerformanceModuleTest, CloseWorkspaceClosesPaneAndFrame) {
+    QPointer<CPerformanceFrame> frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    CloseWorkspace();
+    test::RunPostedEvents();
+    EXPECT_TRUE(frame.isNull());
+    // With the window gone it does nothing.
+    CloseWorkspace();
+    test::RunPostedEvents();
+    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(PerformanceModuleTest, TermDeletesFrameAndPaneBeforeReturning) {
+    QPointer<CPerformanceFrame> frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    QPointer<CPerformanceControlBar> bar = frame->controlBar();
+    Term();
+    // Nothing of the module may be left for the event loop once the host can unload it.
+    EXPECT_TRUE(frame.isNull());
+    EXPECT_TRUE(bar.isNull());
+    EXPECT_EQ(CPerformanceManager::Instance(), nullptr);
+    host::WorkspaceMap map;
+    EXPECT_FALSE(SaveWorkspace(&map));
+    EXPECT_TRUE(map.entries().empty());
+}
+
+TEST_F(PerformanceModuleTest, SavesANormalWindowWithItsRectangle) {
+    CPerformanceFrame* frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    frame->setGeometry(10, 20, 400, 300);
+    host::WorkspaceMap map;
+    ASSERT_TRUE(SaveWorkspace(&map));
+    ASSERT_NE(map.Find("ZUTA Window"), nullptr);
+    EXPECT_EQ(*map.Find("ZUTA Window"), "1");
+    EXPECT_EQ(*map.Find("ZUTA Window Placement"), "Normal");
+    ASSERT_NE(map.Find("ZUTA Window Rect"), nullptr);
+    EXPECT_EQ(*map.Find("ZUTA Window Rect"), "RECT(10,20,410,320)");
+}
+
+TEST_F(PerformanceModuleTest, SavesAMaximizedWindowWithoutTouchingTheRectangle) {
+    CPerformanceFrame* frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    frame->showMaximized();
+    host::WorkspaceMap map;
+    map.Set("ZUTA Window Rect", "RECT(1,2,3,4)");
+    ASSERT_TRUE(SaveWorkspace(&map));
+    EXPECT_EQ(*map.Find("ZUTA Window Placement"), "Maximized");
+    EXPECT_EQ(*map.Find("ZUTA Window Rect"), "RECT(1,2,3,4)");
+    EXPECT_EQ(map.entries().size(), 3U);
+}
+
+TEST_F(PerformanceModuleTest, SavesAMinimizedWindow) {
+    CPerformanceFrame* frame = OpenDocument();
+    ASSERT_NE(frame, nullptr);
+    frame->showMinimized();
+    host::WorkspaceMap map;
+    ASSERT_TRUE(SaveWorkspace(&map));
+    EXPECT_EQ(*map.Find("ZUTA Window Placement"), "Minimized");
+    EXPECT_EQ(map.Find("ZUTA Window Rect"), nullptr);
+}
+
+TEST_F(PerformanceModuleTest, SaveWithoutAWindowWritesNothing) {
+    host::WorkspaceMap map;
+    EXPECT_FALSE(SaveWorkspace(&map));
+    EXPECT_TRUE(map.entries().empty());
+}
+
+TEST_F(PerformanceModuleTest, RestoresANormalWindowAtItsRectangle) {
+    host::WorkspaceMap map;
+    map.Set("ZUTA Window", "1");
+    map.Set("ZUTA Window Placement", "Normal");
+    map.Set("ZUTA Window Rect", "RECT(10,20,410,320)");
+    LoadWorkspace(&map);
+    test::RunPostedEvents();
+    CPerformanceFrame* frame = CPerformanceManager::Instance()->frame;
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->geometry(), QRect(10, 20, 400, 300));
+    EXPECT_FALSE(frame->isMaximized());
+
+    // Saved again, the same text comes back.
+    host::WorkspaceMap saved;
+    ASSERT_TRUE(SaveWorkspace(&saved));
+    EXPECT_EQ(*saved.Find("ZUTA Window Rect"), "RECT(10,20,410,320)");
+}
+
+TEST_F(PerformanceModuleTest, RestoresMaximizedAndMinimizedWindows) {
+    for (const char* placement : {"Maximized", "Minimized"}) {
+        host::WorkspaceMap map;
+        map.Set("ZUTA Window", "1");
+        map.Set("ZUTA Window Placement", placement);
+        LoadWorkspace(&map);
+        test::RunPostedEvents();
+        QPointer<CPerformanceFrame> frame = CPerformanceManager::Instance()->frame.data();
+        ASSERT_NE(frame, nullptr) << placement;
+        EXPECT_EQ(frame->isMaximized(), std::string_view(placement) == "Maximized");
+        EXPECT_EQ(frame->isMinimized(), std::string_view(placement) == "Minimized");
+        frame->close();
+        test::RunPostedEvents();
+        EXPECT_TRUE(frame.isNull());
+    }
+}
+
+TEST_F(PerformanceModuleTest, RestoresNothingUnlessTheWindowWasOpen) {
+    for (const char* value : {"", "0", "1 ", "yes"}) {
+        host::WorkspaceMap map;
+        map.Set("ZUTA Window", value);
+        LoadWorkspace(&map);
+    }
+    host::WorkspaceMap empty;
+    LoadWorkspace(&empty);
+    test::RunPostedEvents();
+    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
+}
+
+// A host that only counts the templates it is given.
+class CountingHost final : public host::IHostWindow {
+public:
+    void DockPane(const host::DockPaneRecord&) override {}
+    void AddChildFrame(host::WindowHandle) override {}
+    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate> documentTemplate) override {
+        templates.push_back(std::move(documentTemplate));
+    }
+    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
+    host::IMessageBox& MessageBox() override { return messageBox; }
+    host::IOutputWindow& OutputWindow() override { return output; }
+    host::ISettingsStore& SettingsStore() override { return settings; }
+
+    struct NoMessageBox final : host::IMessageBox {
+        host::MessageResult Show(std::string_view, std::string_view, host::MessageIcon,
+                                 host::MessageButtons) override {
+            return host::MessageResult::Ok;
+        }
+    } messageBox;
+    struct NoOutput final : host::IOutputWindow {
+        void WriteStatusLine(std::string_view) override {}
+        void WriteRawText(std::string_view) override {}
+    } output;
+    host::MemorySettingsStore settings;
+    std::vector<std::unique_ptr<host::IDocumentTemplate>> templates;
+};
+
+TEST(PerformanceManagerTest, InitTwiceRegistersOneTemplate) {
+    QApplication& application = test::TestApplication();
+    CountingHost host;
+    application.setProperty(
+        host::kHostWindowProperty,
+        QVariant::fromValue(static_cast<void*>(static_cast<host::IHostWindow*>(&host))));
+    EXPECT_TRUE(Init());
+    CPerformanceManager* manager = CPerformanceManager::Instance();
+    EXPECT_TRUE(Init());
+    EXPECT_EQ(CPerformanceManager::Instance(), manager);
+    ASSERT_EQ(host.templates.size(), 1U);
+    EXPECT_EQ(host.templates[0]->Name(), "ZUTA");
+    EXPECT_TRUE(manager->registered);
+
+    // A host that cannot find the template leaves the workspace unopened.
+    host::WorkspaceMap map;
+    map.Set("ZUTA Window", "1");
+    LoadWorkspace(&map);
+    EXPECT_EQ(manager->frame, nullptr);
+
+    // After Term a new manager registers again.
+    Term();
+    EXPECT_EQ(CPerformanceManager::Instance(), nullptr);
+    EXPECT_TRUE(Init());
+    EXPECT_EQ(host.templates.size(), 2U);
+    Term();
+    application.setProperty(host::kHostWindowProperty, QVariant());
+}
+
+TEST(PerformanceManagerTest, EntriesBeforeInitDoNothing) {
+    test::TestApplication();
+    host::WorkspaceMap map;
+    map.Set("ZUTA Window", "1");
+    EXPECT_FALSE(SaveWorkspace(&map));
+    LoadWorkspace(&map);
+    CloseWorkspace();
+    Term();
+    EXPECT_EQ(CPerformanceManager::Instance(), nullptr);
+    EXPECT_EQ(map.entries().size(), 1U);
+}
+
+} // namespace
+} // namespace zuta::performance

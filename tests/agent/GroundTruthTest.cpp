@@ -1,0 +1,60 @@
+#include "agent/GroundTruth.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace zuta::agent {
+namespace {
+
+GroundTruth WithTicks(std::uint64_t idle, std::uint64_t others) {
+    GroundTruth truth;
+    truth.tasks[1000] = {1000, "CommPM_L", 0, 5, idle, 0, 0, 0, 0};
+    truth.tasks[1001] = {1001, "L1_Task", 0, 5, others, 0, 0, 0, 0};
+    return truth;
+}
+
+TEST(GroundTruth, CpuLoadFollowsTheIdleShare) {
+    EXPECT_EQ(WithTicks(750, 250).CpuLoad(), 25u);
+    EXPECT_EQ(WithTicks(0, 0).CpuLoad(), 0u);
+    GroundTruth noIdle = WithTicks(750, 250);
+    noIdle.idleTaskName = "Other";
+    EXPECT_EQ(noIdle.CpuLoad(), 100u);
+    EXPECT_EQ(WithTicks(2, 1).CpuLoad(), 34u); // 100 - 200 / 3, truncated
+}
+
+TEST(GroundTruth, JsonRoundTrip) {
+    GroundTruth truth = WithTicks(123456789012ull, 42);
+    truth.seed = 99;
+    truth.samplingMode = 3;
+    truth.switchCount = 17;
+    truth.simulatedSeconds = 1.25;
+    truth.tasks[4] = {4, "FrameInt", 2, 3, 300, 30, 20, 10, 2};
+    const nlohmann::json json = truth.ToJson();
+    EXPECT_EQ(json["cpuLoad"], truth.CpuLoad());
+    const GroundTruth back = GroundTruth::FromJson(json);
+    EXPECT_EQ(back.seed, 99u);
+    EXPECT_EQ(back.samplingMode, 3u);
+    EXPECT_EQ(back.switchCount, 17u);
+    EXPECT_DOUBLE_EQ(back.simulatedSeconds, 1.25);
+    ASSERT_EQ(back.tasks.size(), 3u);
+    EXPECT_EQ(back.tasks.at(1000).ticks, 123456789012ull);
+    EXPECT_EQ(back.tasks.at(4).name, "FrameInt");
+    EXPECT_EQ(back.tasks.at(4).sumValue2, 10u);
+    EXPECT_EQ(back.tasks.at(4).functionEvents, 2u);
+}
+
+TEST(GroundTruth, SaveWritesJsonAndReportsAFolderThatIsNotThere) {
+    const auto path = std::filesystem::temp_directory_path() / "zuta-truth-test.json";
+    std::string error;
+    ASSERT_TRUE(WithTicks(1, 1).Save(path.string(), error)) << error;
+    std::ifstream in(path);
+    const nlohmann::json json = nlohmann::json::parse(in);
+    EXPECT_EQ(json["tasks"].size(), 2u);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(WithTicks(1, 1).Save("/nonexistent-folder/truth.json", error));
+    EXPECT_NE(error.find("/nonexistent-folder/truth.json"), std::string::npos);
+}
+
+} // namespace
+} // namespace zuta::agent

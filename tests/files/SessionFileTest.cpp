@@ -1,0 +1,456 @@
+#include "files/SessionFile.h"
+
+#include "FileTestSupport.h"
+
+#include <cstdint>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace zuta::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+class SessionFileTest : public ::testing::Test {
+protected:
+    bool Load(const std::string& path) {
+        error.clear();
+        return LoadSessionFile(f.data, path, error);
+    }
+    bool LoadText(const std::string& text) {
+        const std::string path = f.folder / "in.zuta";
+        WriteBytes(path, text);
+        return Load(path);
+    }
+    std::string SaveText() {
+        const std::string path = f.folder / "out.zuta";
+        std::string saveError;
+        EXPECT_TRUE(SaveSessionFile(f.data, path, saveError)) << saveError;
+        return ReadBytes(path);
+    }
+
+    StoreFixture f;
+    std::string error;
+};
+
+// The store as the version 2 test file describes it.
+void ExpectLoadedV2Store(const StoreFixture& f) {
+    EXPECT_THAT(
+        f.Samples(),
+        ElementsAre(Sample(0x3eb, 1, 5120, 300, 20, 7, 320), Sample(0x1394, 4, 100, 10, 2, 1, 6),
+                    Sample(0x7d1, 2, 0, 42, 0, 0, 0), Sample(0x3ec, 1, 2000, 150, 10, 3, 125),
+                    Sample(0x7, 3, 800, 40, 4, 2, 50), Sample(0x3eb, 1, 6000, 310, 21, 8, 375)));
+    // The function event counts into the function and into the task that switched in before it.
+    EXPECT_EQ(f.Task(0x3eb), (TaskRecord{"IDLE_TASK", 0x3eb, 0, 2, 620, 43, 16, 375, 11220}));
+    EXPECT_EQ(f.Task(0x3ec), (TaskRecord{"Timer_HISR", 0x3ec, 1, 1, 150, 10, 3, 125, 2000}));
+    EXPECT_EQ(f.Task(0x7), (TaskRecord{"IRQ7", 0x7, 2, 1, 40, 4, 2, 50, 800}));
+    EXPECT_EQ(f.Task(0x1394), (TaskRecord{"Fn12", 0x1394, 3, 0, 10, 2, 1, 6, 100}));
+    f.data.Read([](const StoreState& s) {
+        EXPECT_EQ(s.cpuType, 1u);
+        EXPECT_EQ(s.samplingDuration, 12u);
+        EXPECT_EQ(s.userEventCount, 1u); // from the header line, not counted
+        EXPECT_EQ(s.switchCount, 4u);
+        EXPECT_EQ(s.functionEventCount, 1u);
+        EXPECT_EQ(s.sumTicks, 14020u);
+        EXPECT_EQ(s.sumValue0, 852u); // the user event's data word included
+        EXPECT_EQ(s.sumValue1, 57u);
+        EXPECT_EQ(s.sumValue2, 21u);
+    });
+}
+
+TEST_F(SessionFileTest, Version2FileLoadsWithoutTouchingTheSettings) {
+    f.settings.armClockMhz = 156.0f;
+    ASSERT_TRUE(Load(DataFile("session_v2.zuta"))) << error;
+    ExpectLoadedV2Store(f);
+    EXPECT_TRUE(f.sink.posted.empty());
+    EXPECT_EQ(f.settings.armClockMhz, 156.0f);
+    EXPECT_FALSE(f.settings.simpleMode);
+    EXPECT_FALSE(f.settings.externalTsMode);
+    std::array<std::uint32_t, 4> words{};
+    ASSERT_TRUE(f.memory.GetWords(0x3eb, words));
+    // The line holds word 1 first.
+    EXPECT_THAT(words, ElementsAre(0u, 4096u, 0u, 0u));
+}
+
+TEST_F(SessionFileTest, ResavedVersion2FileIsTheExpectedVersion3File) {
+    ASSERT_TRUE(Load(DataFile("session_v2.zuta"))) << error;
+    EXPECT_EQ(SaveText(), ReadBytes(DataFile("session_v2.resaved.zuta")));
+}
+
+TEST_F(SessionFileTest, CrLfFileLoadsLikeTheSameFileWithLf) {
+    ASSERT_TRUE(Load(DataFile("session_v3_crlf.zuta"))) << error;
+    ExpectLoadedV2Store(f);
+    const std::string fromCrLf = SaveText();
+
+    std::string lf = ReadBytes(DataFile("session_v3_crlf.zuta"));
+    std::erase(lf, '\r');
+    StoreFixture other;
+    const std::string path = other.folder / "lf.zuta";
+    WriteBytes(path, lf);
+    ASSERT_TRUE(LoadSessionFile(other.data, path, error)) << error;
+    EXPECT_EQ(other.Samples(), f.Samples());
+    EXPECT_EQ(other.Tasks(), f.Tasks());
+    EXPECT_EQ(fromCrLf.find('\r'), std::string::npos);
+    EXPECT_NE(fromCrLf.find("CoreClock= 208.699997\n"), std::string::npos);
+}
+
+TEST_F(SessionFileTest, Version3ClockSwitchesModesAndNotifies) {
+    struct Case {
+        const char* clockLine;
+        bool modes;
+        float clock;
+    };
+    for (const Case c :
+         {Case{"CoreClock= 0.000000", true, 200.0f}, Case{"CoreClock= 200.000000", false, 200.0f},
+          Case{"CoreClock= 104.5", false, 104.5f}, Case{"CoreClock= abc", true, 200.0f}}) {
+        SCOPED_TRACE(c.clockLine);
+        StoreFixture s;
+        s.settings.armClockMhz = 200.0f;
+        s.settings.simpleMode = !c.modes;
+        s.settings.externalTsMode = !c.modes;
+        s.data.SetSimpleMode(!c.modes);
+        s.data.SetExternalTsMode(!c.modes);
+        const std::string path = s.folder / "clock.zuta";
+        WriteBytes(path, std::string("DCRaw , 3 , 1\n") + c.clockLine +
+                             "\nSampling duration 1\nTasksCount= 1\nUserDataCount= 0\n"
+                             "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nEventsCount= 1\n"
+                             "0x3eb, 1; 5 , 1 , 2 , 3 , 4\n");
+        ASSERT_TRUE(LoadSessionFile(s.data, path, error)) << error;
+        EXPECT_EQ(s.data.simpleMode(), c.modes);
+        EXPECT_EQ(s.data.externalTsMode(), c.modes);
+        EXPECT_EQ(s.settings.simpleMode, c.modes);
+        EXPECT_EQ(s.settings.externalTsMode, c.modes);
+        EXPECT_EQ(s.settings.armClockMhz, c.clock);
+        EXPECT_THAT(s.sink.posted, ElementsAre(std::pair<std::uint32_t, std::uint32_t>(
+                                       host::kNotifyStatus, host::kCodeSamplingFlagsChanged)));
+        // The settings change in memory only.
+        EXPECT_EQ(s.store.commitCount(), 0u);
+    }
+}
+
+TEST_F(SessionFileTest, ClockLineFollowsTheModes) {
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("A", 0x3eb, 0);
+        s.samples.push_back(Sample(0x3eb, 1, 1, 2, 3, 4, 5));
+    });
+    f.settings.armClockMhz = 208.7f;
+    EXPECT_NE(SaveText().find("\nCoreClock= 208.699997\n"), std::string::npos);
+    f.settings.externalTsMode = true;
+    EXPECT_NE(SaveText().find("\nCoreClock= 10000.000000\n"), std::string::npos);
+    f.data.SetSimpleMode(true);
+    EXPECT_NE(SaveText().find("\nCoreClock= 0.000000\n"), std::string::npos);
+
+    // A simple-mode file switches both modes on when read back.
+    ASSERT_TRUE(Load(f.folder / "out.zuta")) << error;
+    EXPECT_TRUE(f.data.simpleMode());
+    EXPECT_TRUE(f.data.externalTsMode());
+    EXPECT_TRUE(f.settings.simpleMode);
+    EXPECT_TRUE(f.settings.externalTsMode);
+}
+
+TEST_F(SessionFileTest, WrittenFileHasTheExactLayout) {
+    f.data.SetCpuType(0);
+    f.memory.AddEntry(0x3eb, "IDLE_TASK", {4096, 7, 8, 9});
+    f.Fill([](StoreState& s) {
+        s.samplingDuration = 100;
+        s.userEventCount = 3;
+        s.AddOrUpdateTask("IDLE_TASK", 0x3eb, 0).runs = 120;
+        s.AddOrUpdateTask("Fn12", 5012, 3).runs = 5'000'000'000ull; // low 32 bits, signed
+        s.samples.push_back(Sample(0x3eb, 1, 5120, 300, 20, 7, 5110));
+        s.samples.push_back(Sample(5012, 4, 4294967295u, 0, 1, 2, 3));
+    });
+    EXPECT_EQ(SaveText(), "DCRaw , 3 , 0\n"
+                          "CoreClock= 200.000000\n"
+                          "Sampling duration 100\n"
+                          "TasksCount= 2\n"
+                          "UserDataCount= 3\n"
+                          "IDLE_TASK , 0x3eb , 120 , 0 , 7 , 4096 , 8, 9 \n"
+                          "Fn12 , 0x1394 , 705032704 , 3 , 0 , 0 , 0, 0 \n"
+                          "EventsCount= 2\n"
+                          "0x3eb, 1; 5120 , 300 , 20 , 7 , 5110\n"
+                          "0x1394, 4; 4294967295 , 0 , 1 , 2 , 3\n");
+}
+
+TEST_F(SessionFileTest, SaveLoadSaveIsByteIdentical) {
+    std::string longName(150, 'N');
+    f.memory.AddEntry(1001, "Main", {1, 2, 3, 4});
+    f.Fill([&](StoreState& s) {
+        s.samplingDuration = 77;
+        s.userEventCount = 5;
+        s.AddOrUpdateTask("Main", 1001, 0).runs = 3'000'000'000u; // read back sign-extended
+        s.AddOrUpdateTask(longName, 1002, 1).runs = 4;
+        s.AddOrUpdateTask("IRQ0", 0, 2).runs = 1;
+        s.AddOrUpdateTask("Fn3", 5003, 4).runs = 0;
+        std::uint32_t x = 12345;
+        for (std::uint32_t i = 0; i < 5000; ++i) {
+            x = x * 1103515245u + 12345u;
+            const std::uint32_t ids[] = {1001, 1002, 0, 5003, 2007};
+            const std::uint32_t kinds[] = {1, 1, 3, 5, 2};
+            const std::uint32_t k = x % 5;
+            s.samples.push_back(Sample(ids[k], kinds[k], x, x >> 3, x >> 7, i, ~x));
+        }
+    });
+    const std::string first = SaveText();
+    ASSERT_TRUE(Load(f.folder / "out.zuta")) << error;
+    EXPECT_EQ(f.Task(1001).runs, 0xFFFFFFFFB2D05E00ull);
+    EXPECT_EQ(f.Task(1002).name, longName);
+    EXPECT_EQ(SaveText(), first);
+}
+
+TEST_F(SessionFileTest, LargeFileRoundTripsAcrossReadBlocks) {
+    // Some 5 MB: lines of every length meet the ends of the reader's 1 MB blocks.
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("Main", 1001, 0);
+        s.AddOrUpdateTask("IRQ3", 3, 2);
+        std::uint32_t x = 7;
+        for (std::uint32_t i = 0; i < 120000; ++i) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            const std::uint32_t digits = x % 10;
+            std::uint32_t v = x;
+            for (std::uint32_t d = 0; d < digits; ++d)
+                v /= 10;
+            s.samples.push_back(
+                Sample(i % 3 == 0 ? 3 : 1001, i % 3 == 0 ? 3 : 1, v, x >> digits, i, x % 1000, ~x));
+        }
+    });
+    const auto samples = f.Samples();
+    const std::string first = SaveText();
+    ASSERT_GT(first.size(), std::size_t{4} << 20);
+    ASSERT_TRUE(Load(f.folder / "out.zuta")) << error;
+    EXPECT_EQ(f.Samples(), samples);
+    EXPECT_EQ(SaveText(), first);
+    ASSERT_TRUE(LoadSessionData(f.data, first, error)) << error;
+    EXPECT_EQ(f.Samples(), samples);
+}
+
+TEST_F(SessionFileTest, EventLinesAreReadAsScanfReadsThem) {
+    struct Case {
+        const char* line;
+        SampleRecord expected;
+    };
+    const SampleRecord plain = Sample(0x3eb, 1, 5120, 300, 20, 7, 5110);
+    for (const Case c : {
+             Case{"0x3eb, 1; 5120 , 300 , 20 , 7 , 5110\n", plain},
+             Case{"0x3EB,1;5120,300,20,7,5110\n", plain},
+             Case{"0x 3eb,\t1;\t5120\t,300 ,  20 ,7 , 5110\r\n", plain},
+             Case{"0x0x3eb, +1; 5120 , 300 , 20 , 7 , 5110\n", plain},
+             Case{"0x3eb, 1; 5120 , 300 , 20 , 7 , 5110\r\n\r\n\n  \n", plain},
+             Case{"0x3eb, 1; -1 , 300 , 20 , 7 , 5110\n",
+                  Sample(0x3eb, 1, 4294967295u, 300, 20, 7, 5110)},
+             Case{"0x3eb, 1; 4294967301 , 300 , 20 , 7 , 5110\n",
+                  Sample(0x3eb, 1, 5, 300, 20, 7, 5110)},
+             Case{"0x123456789, 1; 5120 , 300 , 20 , 7 , 5110\n",
+                  Sample(0x23456789, 1, 5120, 300, 20, 7, 5110)},
+         }) {
+        SCOPED_TRACE(c.line);
+        ASSERT_TRUE(LoadText(std::string("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 1\n"
+                                         "UserDataCount= 0\nA , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \n"
+                                         "EventsCount= 2\n") +
+                             c.line + "0x7, 3; 1 , 2 , 3 , 4 , 5\n"))
+            << error;
+        EXPECT_THAT(f.Samples(), ElementsAre(c.expected, Sample(7, 3, 1, 2, 3, 4, 5)));
+    }
+}
+
+TEST_F(SessionFileTest, NamesThatWouldNotReadBackAreWrittenAsOneWord) {
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("", 1, 2);
+        s.AddOrUpdateTask("a b\tc", 2, 2); // the store already made the first blank "_"
+        s.samples.push_back(Sample(1, 3, 1, 0, 0, 0, 0));
+    });
+    const std::string text = SaveText();
+    EXPECT_NE(text.find("\n_ , 0x1 , 0 , 2 ,"), std::string::npos);
+    EXPECT_NE(text.find("\na_b_c , 0x2 , 0 , 2 ,"), std::string::npos);
+    ASSERT_TRUE(Load(f.folder / "out.zuta")) << error;
+    EXPECT_EQ(f.Task(1).name, "_");
+    EXPECT_EQ(f.Task(2).name, "a_b_c");
+    EXPECT_EQ(f.Task(2).type, 2u);
+}
+
+TEST_F(SessionFileTest, UnsupportedVersionShowsAnErrorBox) {
+    EXPECT_FALSE(Load(DataFile("bad_version.zuta")));
+    ASSERT_EQ(f.box.shown.size(), 1u);
+    EXPECT_EQ(f.box.shown[0].text, "Unsupported ZUTA file version");
+    EXPECT_EQ(f.box.shown[0].caption, "Error");
+    EXPECT_EQ(f.box.shown[0].icon, host::MessageIcon::Error);
+    EXPECT_NE(error.find("Unsupported ZUTA file version"), std::string::npos);
+    EXPECT_EQ(f.data.GetTaskCount(), 0u);
+}
+
+TEST_F(SessionFileTest, TaskCountLineWithAndWithoutBlank) {
+    for (const char* line : {"TasksCount= 1", "TasksCount=1", "TasksCount=\t 1"}) {
+        SCOPED_TRACE(line);
+        EXPECT_TRUE(LoadText(std::string("DCRaw , 2 , 1\nSampling duration 1\n") + line +
+                             "\nUserDataCount= 0\nA , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \n"
+                             "EventsCount=1\n0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"))
+            << error;
+        EXPECT_EQ(f.data.GetTaskCount(), 1u);
+    }
+}
+
+TEST_F(SessionFileTest, NoTasksMeansNoSession) {
+    EXPECT_FALSE(LoadText("DCRaw , 2 , 1\nSampling duration 9\nTasksCount= 0\nUserDataCount= 0\n"
+                          "EventsCount= 1\n0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"));
+    EXPECT_TRUE(f.Samples().empty());
+    EXPECT_EQ(f.data.GetSamplingDuration(), 9u);
+}
+
+TEST_F(SessionFileTest, NoEventsMeansNoSession) {
+    EXPECT_FALSE(LoadText("DCRaw , 2 , 1\nSampling duration 9\nTasksCount= 1\nUserDataCount= 0\n"
+                          "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nEventsCount= 0\n"));
+    EXPECT_EQ(f.data.GetTaskCount(), 1u);
+}
+
+TEST_F(SessionFileTest, TruncatedFileStopsWithoutInventingRecords) {
+    EXPECT_TRUE(Load(DataFile("truncated.zuta"))) << error;
+    // The third event line breaks off inside its fields; nothing is made of it or of the two
+    // lines that were announced but never written.
+    EXPECT_THAT(f.Samples(),
+                ElementsAre(Sample(0x3e9, 1, 100, 1, 2, 3, 4), Sample(0x3ea, 1, 200, 5, 6, 7, 8)));
+    EXPECT_EQ(f.Task(0x3e9).runs, 2u);
+
+    // A file that ends within the task lines keeps the tasks read so far.
+    EXPECT_FALSE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 3\nUserDataCount= 0\n"
+                          "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nB , 0x3ec , 1"));
+    EXPECT_EQ(f.data.GetTaskCount(), 1u);
+}
+
+TEST_F(SessionFileTest, EventLineThatCannotBeReadEndsTheEvents) {
+    EXPECT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 1\nUserDataCount= 0\n"
+                         "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nEventsCount= 2000000000\n"
+                         "0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"
+                         "garbage\n0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"));
+    EXPECT_EQ(f.Samples().size(), 1u);
+}
+
+TEST_F(SessionFileTest, MalformedLineKeepsTheFieldsOfTheLineBefore) {
+    EXPECT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 1\nUserDataCount= 0\n"
+                         "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nEventsCount= 3\n"
+                         "0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"
+                         "0x3ec, 3; 7\n"
+                         "0x3eb, 1; 9 , 10 , 11 , 12 , 13\n"));
+    EXPECT_THAT(f.Samples(),
+                ElementsAre(Sample(0x3eb, 1, 5, 1, 2, 3, 4), Sample(0x3ec, 3, 7, 1, 2, 3, 4),
+                            Sample(0x3eb, 1, 9, 10, 11, 12, 13)));
+}
+
+TEST_F(SessionFileTest, FunctionTaskTeachesItsNameOnlyWhenUnknown) {
+    const std::string file = "DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 2\nUserDataCount= 0\n"
+                             "Fn12 , 0x1394 , 0 , 3 , 0 , 0 , 0, 0 \n"
+                             "Leave13 , 0x1395 , 0 , 4 , 0 , 0 , 0, 0 \n"
+                             "EventsCount= 1\n0x1394, 4; 5 , 1 , 2 , 3 , 4\n";
+    f.data.functionNames().SetName(13, "Known");
+    ASSERT_TRUE(LoadText(file)) << error;
+    std::string name;
+    EXPECT_TRUE(f.data.functionNames().Lookup(12, name));
+    EXPECT_EQ(name, "Fn12");
+    EXPECT_TRUE(f.data.functionNames().Lookup(13, name));
+    EXPECT_EQ(name, "Known");
+    EXPECT_EQ(f.store.ReadString("Fn Mapping", "0"), "Fn12 , 12");
+    EXPECT_EQ(f.store.commitCount(), 1u);
+
+    // Nothing new to learn: nothing is saved.
+    ASSERT_TRUE(LoadText(file)) << error;
+    EXPECT_EQ(f.store.commitCount(), 1u);
+}
+
+TEST_F(SessionFileTest, MemoryWordsComeBackInPlaceAndEarlierEntriesWin) {
+    f.memory.AddEntry(0x3ec, "Announced", {1, 2, 3, 4});
+    ASSERT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 2\nUserDataCount= 0\n"
+                         "A , 0x3eb , 1 , 0 , 5 , 6 , 7, 8 \n"
+                         "B , 0x3ec , 1 , 0 , 5 , 6 , 7, 8 \n"
+                         "EventsCount= 1\n0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"))
+        << error;
+    std::array<std::uint32_t, 4> words{};
+    ASSERT_TRUE(f.memory.GetWords(0x3eb, words));
+    EXPECT_THAT(words, ElementsAre(6u, 5u, 7u, 8u));
+    ASSERT_TRUE(f.memory.GetWords(0x3ec, words));
+    EXPECT_THAT(words, ElementsAre(1u, 2u, 3u, 4u));
+    const std::string text = SaveText();
+    EXPECT_NE(text.find("\nA , 0x3eb , 1 , 0 , 5 , 6 , 7, 8 \n"), std::string::npos);
+    EXPECT_NE(text.find("\nB , 0x3ec , 1 , 0 , 2 , 1 , 3, 4 \n"), std::string::npos);
+}
+
+TEST_F(SessionFileTest, FunctionEventsCountIntoTheTaskThatSwitchedInOnce) {
+    ASSERT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 3\nUserDataCount= 0\n"
+                         "T , 0x3e9 , 1 , 0 , 0 , 0 , 0, 0 \n"
+                         "F , 0x1389 , 0 , 3 , 0 , 0 , 0, 0 \n"
+                         "G , 0x138a , 0 , 4 , 0 , 0 , 0, 0 \n"
+                         "EventsCount= 3\n"
+                         "0x3e9, 1; 100 , 10 , 0 , 0 , 1\n"
+                         "0x1389, 4; 20 , 2 , 0 , 0 , 2\n"
+                         "0x138a, 5; 30 , 3 , 0 , 0 , 3\n"))
+        << error;
+    EXPECT_EQ(f.Task(0x3e9).ticks, 120u);
+    EXPECT_EQ(f.Task(0x3e9).sumValue0, 12u);
+    EXPECT_EQ(f.Task(0x3e9).lastValue3, 2u);
+    EXPECT_EQ(f.Task(0x3e9).runs, 1u); // from the task line, not counted
+    EXPECT_EQ(f.Task(0x1389).ticks, 20u);
+    EXPECT_EQ(f.Task(0x138a).ticks, 30u);
+    EXPECT_EQ(f.data.GetFunctionEventCount(), 2u);
+}
+
+TEST_F(SessionFileTest, UnreadableFileLeavesTheStoreAlone) {
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("Kept", 1001, 0);
+        s.samples.push_back(Sample(1001, 1, 1, 0, 0, 0, 0));
+        s.switchCount = 5;
+    });
+    EXPECT_FALSE(Load(f.folder / "missing.zuta"));
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    EXPECT_EQ(f.data.GetTaskCount(), 1u);
+    EXPECT_EQ(f.Samples().size(), 1u);
+    f.data.Read([](const StoreState& s) { EXPECT_EQ(s.switchCount, 0u); });
+
+    // A folder opens but cannot be read.
+    EXPECT_FALSE(Load(f.folder.path().string()));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(SessionFileTest, FailedSaveReportsAndWritesNothing) {
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("A", 1, 2);
+        s.samples.push_back(Sample(1, 3, 1, 0, 0, 0, 0));
+    });
+    std::string saveError;
+    EXPECT_FALSE(SaveSessionFile(f.data, f.folder / "no/such/folder/out.zuta", saveError));
+    EXPECT_FALSE(saveError.empty());
+}
+
+TEST_F(SessionFileTest, SaveReplacesAnExistingFileWhole) {
+    const std::string path = f.folder / "out.zuta";
+    WriteBytes(path, std::string(100000, '#'));
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("A", 1, 2);
+        s.samples.push_back(Sample(1, 3, 1, 0, 0, 0, 0));
+    });
+    const std::string text = SaveText();
+    EXPECT_EQ(text.find('#'), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.folder.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(SessionFileTest, MemoryLoaderReportsProgressAndReadsLikeTheFileLoader) {
+    const std::string bytes = ReadBytes(DataFile("session_v2.zuta"));
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+    ASSERT_TRUE(LoadSessionData(f.data, bytes, error, [&](std::uint64_t d, std::uint64_t t) {
+        done = d;
+        total = t;
+    })) << error;
+    ExpectLoadedV2Store(f);
+    EXPECT_EQ(done, bytes.size());
+    EXPECT_EQ(total, bytes.size());
+}
+
+TEST_F(SessionFileTest, EmptyInputIsNotASessionFile) {
+    EXPECT_FALSE(LoadSessionData(f.data, "", error));
+    EXPECT_EQ(f.box.shown.size(), 1u);
+}
+
+} // namespace
+} // namespace zuta::test

@@ -1,0 +1,233 @@
+#include "Commands.h"
+#include "Session.h"
+#include "collection/TaskTable.h"
+#include "files/RawLogImport.h"
+#include "files/SessionFile.h"
+#include "files/TextExport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace zuta::cli {
+
+namespace {
+
+struct TableOptions {
+    std::string input;
+    std::string output;
+    std::string sort;
+    bool percent = false;
+    bool json = false;
+    StoreOptions store;
+};
+
+[[noreturn]] void Fail(const std::string& message, int code = 1) {
+    std::cerr << "zuta: " << message << '\n';
+    throw CLI::RuntimeError(code);
+}
+
+// Progress on stderr while a large session file loads, when stderr is a terminal.
+LoadProgress ConsoleProgress(const std::string& path, bool quiet) {
+    if (quiet || ::isatty(2) == 0)
+        return {};
+    auto shown = std::make_shared<int>(-1);
+    return [path, shown](std::uint64_t done, std::uint64_t total) {
+        constexpr std::uint64_t kWorthShowing = 8u << 20;
+        if (total < kWorthShowing)
+            return;
+        const int percent = static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100));
+        if (percent == *shown)
+            return;
+        *shown = percent;
+        std::fprintf(stderr, "\rloading %s: %d%%%s", path.c_str(), percent,
+                     done >= total ? "\n" : "");
+    };
+}
+
+void LoadSession(Session& session, const std::string& path) {
+    std::string error;
+    if (!LoadSessionFile(session.data(), path, error,
+                         ConsoleProgress(path, session.options().quiet)))
+        Fail("'" + path + "': " + error);
+    // What a version 3 file set in the settings now applies to the store, as the view does.
+    session.ApplySamplingFlags();
+}
+
+void Save(Session& session, const std::string& path) {
+    std::string error;
+    if (!SaveSessionFile(session.data(), path, error))
+        Fail(error);
+}
+
+// Column index from a number or a title (case-insensitive) of the table's columns.
+std::size_t SortColumn(const TaskTable& table, const std::string& text) {
+    const auto& columns = table.columns();
+    std::size_t index = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
+    if (ec == std::errc{} && end == text.data() + text.size() && index < columns.size())
+        return index;
+    const auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) {
+            return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        });
+        return s;
+    };
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (lower(columns[i].title) == lower(text))
+            return i;
+    std::string titles;
+    for (const auto& column : columns)
+        titles += (titles.empty() ? "" : ", ") + column.title;
+    Fail("no column '" + text + "' to sort by (columns: " + titles + ")", 2);
+}
+
+// The table as the window shows it after a load: columns by the settings, rows, figures, order.
+TaskTable BuildTable(Session& session, const TableOptions& options, TaskTypeCounts& counts) {
+    const PerformanceSettings& settings = session.settings();
+    TaskTable table;
+    table.BuildColumns(settings.cpuType, settings.simpleMode);
+    counts = table.RebuildRows(session.data());
+    if (table.rowCount() == 0)
+        Fail("'" + options.input + "' holds no tasks, HISRs or IRQs");
+    table.RefreshStatistics(session.data(),
+                            StatisticsOptions{options.percent || settings.percentView,
+                                              settings.externalTsMode, settings.armClockMhz});
+    if (!options.sort.empty())
+        table.Sort(SortColumn(table, options.sort));
+    return table;
+}
+
+void PrintText(const TaskTable& table, const TaskTypeCounts& counts) {
+    const auto& columns = table.columns();
+    std::vector<std::size_t> widths;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        std::size_t width = columns[c].title.size();
+        for (std::size_t r = 0; r < table.rowCount(); ++r)
+            width = std::max(width, table.Cell(r, c).size());
+        widths.push_back(width);
+    }
+    const auto printRow = [&](auto&& cell) {
+        std::string line;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const std::string& text = cell(c);
+            const std::string pad(widths[c] - text.size(), ' ');
+            if (c > 0)
+                line += "  ";
+            // Names and identifiers read from the left, figures from the right.
+            line += c < 2 ? text + pad : pad + text;
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        std::cout << line << '\n';
+    };
+    printRow([&](std::size_t c) -> const std::string& { return columns[c].title; });
+    for (std::size_t r = 0; r < table.rowCount(); ++r)
+        printRow([&](std::size_t c) -> const std::string& { return table.Cell(r, c); });
+    std::cout << "No. of Task/HISR/IRQ: " << counts.Text() << '\n';
+}
+
+void PrintJson(const TaskTable& table, Session& session) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (std::size_t r = 0; r < table.rowCount(); ++r) {
+        nlohmann::ordered_json row;
+        for (std::size_t c = 0; c < table.columns().size(); ++c)
+            row[table.columns()[c].title] = table.Cell(r, c);
+        const std::optional<RgbColour> colour =
+            table.TextColour(r, session.data(), session.settings().idleTaskName);
+        row["color"] = colour.value_or(RgbColour{}).Hex();
+        rows.push_back(std::move(row));
+    }
+    std::cout << rows.dump(2) << '\n';
+}
+
+void LoadInput(Session& session, const std::string& path) {
+    std::string error;
+    if (!session.LoadInput(path, error))
+        Fail(error);
+}
+
+void RunTable(const TableOptions& options) {
+    Session session(options.store);
+    LoadInput(session, options.input);
+    TaskTypeCounts counts;
+    const TaskTable table = BuildTable(session, options, counts);
+    if (options.json)
+        PrintJson(table, session);
+    else
+        PrintText(table, counts);
+}
+
+void RunExport(const TableOptions& options) {
+    Session session(options.store);
+    LoadInput(session, options.input);
+    TaskTypeCounts counts;
+    const TaskTable table = BuildTable(session, options, counts);
+    std::string error;
+    if (!WriteTextExport(session.data(), session.settings(), table.IdTexts(), options.output,
+                         error))
+        Fail(error);
+}
+
+void RunImport(const TableOptions& options) {
+    Session session(options.store);
+    std::string error;
+    if (!ImportRawLog(session.data(), options.input, error))
+        Fail("'" + options.input + "': " + error);
+    Save(session, options.output);
+}
+
+void RunConvert(const TableOptions& options) {
+    Session session(options.store);
+    LoadSession(session, options.input);
+    Save(session, options.output);
+}
+
+CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description,
+                     const std::shared_ptr<TableOptions>& options, const std::string& inputHelp) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->add_option("FILE", options->input, inputHelp)->required();
+    AddStoreOptions(*command, options->store);
+    return command;
+}
+
+} // namespace
+
+void RegisterFileCommands(CLI::App& app) {
+    const std::string anyInput = "Session file (.zuta), raw log (.log) or capture (.zcap)";
+
+    auto table = std::make_shared<TableOptions>();
+    CLI::App* t =
+        AddCommand(app, "table", "Print the task table as the window shows it", table, anyInput);
+    t->add_flag("--percent", table->percent, "Shares of the whole run instead of absolute counts");
+    t->add_option("--sort", table->sort, "Column to sort by: its number or its title");
+    t->add_flag("--json", table->json, "An array of rows, column title to cell text, plus color");
+    t->callback([table] { RunTable(*table); });
+
+    auto exported = std::make_shared<TableOptions>();
+    CLI::App* e =
+        AddCommand(app, "export", "Write the task table as ';'-separated text", exported, anyInput);
+    e->add_option("-o,--output", exported->output, "Text file to write (.txt)")->required();
+    e->add_option("--sort", exported->sort, "Column to order the rows by: its number or title");
+    e->callback([exported] { RunExport(*exported); });
+
+    auto imported = std::make_shared<TableOptions>();
+    CLI::App* i =
+        AddCommand(app, "import", "Turn a raw log into a session file", imported, "Raw log (.log)");
+    i->add_option("-o,--output", imported->output, "Session file to write (.zuta)")->required();
+    i->callback([imported] { RunImport(*imported); });
+
+    auto converted = std::make_shared<TableOptions>();
+    CLI::App* c =
+        AddCommand(app, "convert", "Load a session file (version 2 or 3) and save it as version 3",
+                   converted, "Session file (.zuta)");
+    c->add_option("-o,--output", converted->output, "Session file to write (.zuta)")->required();
+    c->callback([converted] { RunConvert(*converted); });
+}
+
+} // namespace zuta::cli
