@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "Session.h"
+#include "TablePrinter.h"
 #include "agent/CollectorAgent.h"
 #include "collection/CollectionController.h"
 #include "collection/CollectionView.h"
@@ -75,40 +76,6 @@ private:
 };
 
 // The live table, laid out as the window shows it.
-void PrintTable(Session& session) {
-    const PerformanceSettings& settings = session.settings();
-    TaskTable table;
-    table.BuildColumns(settings.cpuType, settings.simpleMode);
-    const TaskTypeCounts counts = table.RebuildRows(session.data());
-    table.RefreshStatistics(
-        session.data(),
-        StatisticsOptions{settings.percentView, settings.externalTsMode, settings.armClockMhz});
-    const auto& columns = table.columns();
-    std::vector<std::size_t> widths;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        std::size_t width = columns[c].title.size();
-        for (std::size_t r = 0; r < table.rowCount(); ++r)
-            width = std::max(width, table.Cell(r, c).size());
-        widths.push_back(width);
-    }
-    const auto printRow = [&](const auto& cell) {
-        std::string line;
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            const std::string& text = cell(c);
-            const std::string pad(widths[c] - text.size(), ' ');
-            line += (c > 0 ? "  " : "") + (c < 2 ? text + pad : pad + text);
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        std::cout << line << '\n';
-    };
-    printRow([&](std::size_t c) -> const std::string& { return columns[c].title; });
-    for (std::size_t r = 0; r < table.rowCount(); ++r)
-        printRow([&](std::size_t c) -> const std::string& { return table.Cell(r, c); });
-    std::cout << "No. of Task/HISR/IRQ: " << counts.Text() << "   CPU load "
-              << session.data().GetCpuLoad() << " %   sampling duration "
-              << session.data().GetSamplingDuration() << " s\n";
-}
-
 std::string Bytes(std::uint64_t n) {
     char text[32];
     if (n >= (1u << 20))
@@ -259,7 +226,7 @@ void RunCollect(const CollectOptions& options) {
         Fail(error);
     if (options.simulate && !options.truth.empty())
         SaveTruth(result.truth, options.truth);
-    PrintTable(session);
+    PrintCollectionTable(session);
     if (options.simulate)
         std::cout << "Ground truth of the simulated target: "
                   << (result.truthMatches ? "matches" : "differs") << '\n';
@@ -293,7 +260,7 @@ void RunDemo(CollectOptions options) {
     if (!WriteTextExport(session.data(), session.settings(), table.IdTexts(), textPath, error))
         Fail(error);
     SaveTruth(result.truth, truthPath);
-    PrintTable(session);
+    PrintCollectionTable(session);
     std::cout << "Ground truth of the simulated target: "
               << (result.truthMatches ? "matches" : "differs") << '\n'
               << "Wrote " << sessionPath << ", " << textPath << " and " << truthPath << '\n';

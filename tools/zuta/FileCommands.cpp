@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "Session.h"
+#include "TablePrinter.h"
 #include "collection/TaskTable.h"
 #include "files/RawLogImport.h"
 #include "files/SessionFile.h"
@@ -88,47 +89,18 @@ std::size_t SortColumn(const TaskTable& table, const std::string& text) {
     Fail("no column '" + text + "' to sort by (columns: " + titles + ")", 2);
 }
 
-// The table as the window shows it after a load: columns by the settings, rows, figures, order.
+// The table as the window shows it after a load, in the order asked for.
 TaskTable BuildTable(Session& session, const TableOptions& options, TaskTypeCounts& counts) {
-    const PerformanceSettings& settings = session.settings();
-    TaskTable table;
-    table.BuildColumns(settings.cpuType, settings.simpleMode);
-    counts = table.RebuildRows(session.data());
+    TaskTable table = BuildTaskTable(session, options.percent, counts);
     if (table.rowCount() == 0)
         Fail("'" + options.input + "' holds no tasks, HISRs or IRQs");
-    table.RefreshStatistics(session.data(),
-                            StatisticsOptions{options.percent || settings.percentView,
-                                              settings.externalTsMode, settings.armClockMhz});
     if (!options.sort.empty())
         table.Sort(SortColumn(table, options.sort));
     return table;
 }
 
 void PrintText(const TaskTable& table, const TaskTypeCounts& counts) {
-    const auto& columns = table.columns();
-    std::vector<std::size_t> widths;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        std::size_t width = columns[c].title.size();
-        for (std::size_t r = 0; r < table.rowCount(); ++r)
-            width = std::max(width, table.Cell(r, c).size());
-        widths.push_back(width);
-    }
-    const auto printRow = [&](auto&& cell) {
-        std::string line;
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            const std::string& text = cell(c);
-            const std::string pad(widths[c] - text.size(), ' ');
-            if (c > 0)
-                line += "  ";
-            // Names and identifiers read from the left, figures from the right.
-            line += c < 2 ? text + pad : pad + text;
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        std::cout << line << '\n';
-    };
-    printRow([&](std::size_t c) -> const std::string& { return columns[c].title; });
-    for (std::size_t r = 0; r < table.rowCount(); ++r)
-        printRow([&](std::size_t c) -> const std::string& { return table.Cell(r, c); });
+    PrintTaskTable(table);
     std::cout << "No. of Task/HISR/IRQ: " << counts.Text() << '\n';
 }
 

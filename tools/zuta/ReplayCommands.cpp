@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "Session.h"
 #include "StoreJson.h"
+#include "TablePrinter.h"
 #include "files/SessionFile.h"
 
 #include <cstdio>
@@ -18,23 +19,6 @@ struct ReplayOptions {
     StoreOptions store;
 };
 
-void PrintTasks(CPerformanceData& data) {
-    std::printf("%-20s %-8s %-5s %10s %14s %14s %14s %14s\n", "Task Name", "Task ID", "Type",
-                "Scheduled", "Active Time", "Value 0", "Value 1", "Value 2");
-    data.Read([](const StoreState& s) {
-        for (const auto& [id, t] : s.tasks) {
-            std::printf("%-20s 0x%-6x %-5u %10llu %14llu %14llu %14llu %14llu\n", t.name.c_str(),
-                        id, t.type, static_cast<unsigned long long>(t.runs),
-                        static_cast<unsigned long long>(t.ticks),
-                        static_cast<unsigned long long>(t.sumValue0),
-                        static_cast<unsigned long long>(t.sumValue1),
-                        static_cast<unsigned long long>(t.sumValue2));
-        }
-    });
-    std::printf("CPU load %u%%, sampling duration %u s\n", data.GetCpuLoad(),
-                data.GetSamplingDuration());
-}
-
 void Run(const ReplayOptions& options, bool forceJson) {
     Session session(options.store);
     std::string error;
@@ -51,7 +35,7 @@ void Run(const ReplayOptions& options, bool forceJson) {
     if (options.json || forceJson)
         std::cout << StoreToJson(session).dump(2) << '\n';
     else
-        PrintTasks(session.data());
+        PrintCollectionTable(session);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "collection/CollectionReplay.h"
 #include "engine/Capture.h"
 #include "files/RawLogImport.h"
 #include "files/SessionFile.h"
@@ -144,24 +145,14 @@ bool Session::ReplayCapture(const std::string& path, std::string& error) {
 
     const bool showProgress = !options_.quiet && reader.fileSize() > (8u << 20) && ::isatty(2);
     int shownPercent = -1;
+    // The capture goes through the collector endpoint as the live links would deliver it, so
+    // the agent's identity is checked and data before its first answer is dropped.
+    CaptureReplayer replayer(*data_, settings_.diagPort, settings_.tlnPort);
     CaptureRecord record;
     bool ok = true;
     while (reader.Next(record, error)) {
         micros = record.micros;
-        std::uint32_t result = 0;
-        switch (record.kind) {
-        case CaptureKind::CommandMessage:
-            data_->OnCommandLinkMessage(record.bytes.data(), record.bytes.size(), result);
-            break;
-        case CaptureKind::DataBlock:
-            data_->OnDataLinkData(record.bytes.data(), record.bytes.size(), result, true);
-            break;
-        case CaptureKind::DataPortMessage:
-            data_->OnDataLinkData(record.bytes.data(), record.bytes.size(), result, false);
-            break;
-        case CaptureKind::SenderName:
-            break;
-        }
+        replayer.Feed(record);
         if (showProgress) {
             const int percent = static_cast<int>(reader.bytesRead() * 100 / reader.fileSize());
             if (percent != shownPercent) {
