@@ -18,6 +18,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zuta::host {
@@ -38,6 +39,13 @@ using SystemClock = std::chrono::system_clock;
 // thread see it through CPerformanceData::Read, the link thread and the file loaders change it
 // through CPerformanceData::Write.
 struct StoreState {
+    StoreState() = default;
+    // The lookup indexes point into `tasks`: a copy would point into the original.
+    StoreState(const StoreState&) = delete;
+    StoreState& operator=(const StoreState&) = delete;
+
+    // Task records by identifier. Add, rename and clear them only through AddOrUpdateTask and
+    // ClearTasks, which keep the lookup indexes below in step.
     std::map<std::uint32_t, TaskRecord> tasks;
     SampleList samples;
     std::vector<SampleRecord> pendingEvents;
@@ -81,6 +89,14 @@ struct StoreState {
     // Graph samples of samples [first, end), appended to `out`.
     void AppendGraphSamples(std::vector<GraphSample>& out, std::size_t first,
                             bool withFunctionEvents) const;
+
+private:
+    // Identifiers below this are found through a table instead of the map: IRQs, tasks, user
+    // events and the first functions, which is what run building looks up for every record.
+    static constexpr std::uint32_t kDirectIds = 8192;
+    std::vector<TaskRecord*> direct_ = std::vector<TaskRecord*>(kDirectIds, nullptr);
+    // How many records carry each name, so that uniqueness costs no walk over all records.
+    std::unordered_map<std::string, std::uint32_t> nameUse_;
 };
 
 // The data store and decoding engine of one performance view: data-link batches and command-link

@@ -1,6 +1,7 @@
 #include "engine/PerformanceData.h"
 #include "engine/WireFormat.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -21,37 +22,46 @@ std::string FormatName(const char* format, std::uint32_t value) {
 TaskRecord& StoreState::AddOrUpdateTask(const std::string& name, std::uint32_t id,
                                         std::uint32_t type) {
     std::string unique = name;
-    for (const auto& [otherId, task] : tasks) {
-        if (task.name == name) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, "_%x", id);
-            unique += suffix;
-            break;
-        }
+    if (const auto used = nameUse_.find(name); used != nameUse_.end() && used->second > 0) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "_%x", id);
+        unique += suffix;
     }
-    TaskRecord& record = tasks[id];
+    auto [it, created] = tasks.try_emplace(id);
+    TaskRecord& record = it->second;
+    if (created) {
+        if (id < kDirectIds)
+            direct_[id] = &record;
+    } else if (const auto old = nameUse_.find(record.name); old != nameUse_.end()) {
+        if (--old->second == 0)
+            nameUse_.erase(old);
+    }
     record.type = type;
     record.id = id;
     record.name = std::move(unique);
     if (const auto blank = record.name.find(' '); blank != std::string::npos)
         record.name[blank] = '_';
+    ++nameUse_[record.name];
     if (record.name == idleTaskName)
         idleTaskId = id;
     return record;
 }
 
 const TaskRecord* StoreState::Find(std::uint32_t id) const {
+    if (id < kDirectIds)
+        return direct_[id];
     const auto it = tasks.find(id);
     return it != tasks.end() ? &it->second : nullptr;
 }
 
 TaskRecord* StoreState::Find(std::uint32_t id) {
-    const auto it = tasks.find(id);
-    return it != tasks.end() ? &it->second : nullptr;
+    return const_cast<TaskRecord*>(static_cast<const StoreState&>(*this).Find(id));
 }
 
 void StoreState::ClearTasks() {
     tasks.clear();
+    std::fill(direct_.begin(), direct_.end(), nullptr);
+    nameUse_.clear();
     dataSeen = 0;
 }
 
