@@ -111,6 +111,13 @@ host::IDocumentTemplate* MainWindow::FindDocumentTemplate(std::string_view name)
     return nullptr;
 }
 
+void MainWindow::SetTargetLinks(host::ICommandLink* commandLink, host::IDataLink* dataLink,
+                                host::ISenderNameResolver* resolver) {
+    commandLink_ = commandLink;
+    dataLink_ = dataLink;
+    resolver_ = resolver;
+}
+
 void MainWindow::RemoveDocumentTemplates() {
     templates_.clear();
     RebuildNewMenu();

@@ -42,6 +42,14 @@ public:
     host::IMessageBox& MessageBox() override { return messageBox_; }
     host::IOutputWindow& OutputWindow() override { return *output_; }
     host::ISettingsStore& SettingsStore() override { return settings_; }
+    host::ICommandLink* CommandLink() override { return commandLink_; }
+    host::IDataLink* DataLink() override { return dataLink_; }
+    host::ISenderNameResolver* SenderNameResolver() override { return resolver_; }
+
+    // The links to the target lent to modules (any may be null); set before the module is loaded
+    // and kept until it is unloaded.
+    void SetTargetLinks(host::ICommandLink* commandLink, host::IDataLink* dataLink,
+                        host::ISenderNameResolver* resolver);
 
     // Drops every template; done before the modules that made them are unloaded.
     void RemoveDocumentTemplates();
@@ -64,6 +72,9 @@ private:
     QtMessageBox messageBox_;
     host::IniSettingsStore settings_;
     std::vector<std::unique_ptr<host::IDocumentTemplate>> templates_;
+    host::ICommandLink* commandLink_ = nullptr;
+    host::IDataLink* dataLink_ = nullptr;
+    host::ISenderNameResolver* resolver_ = nullptr;
     std::function<void()> closeHandler_;
 };
 

@@ -1,10 +1,10 @@
 #include "HostSession.h"
 #include "MainWindow.h"
+#include "Screenshot.h"
+#include "TargetConnection.h"
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
-#include <QMdiArea>
-#include <QPixmap>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -34,6 +34,31 @@ std::string DefaultModulePath() {
     return ZUTA_MODULE_BUILD_PATH;
 }
 
+// A folder of its own for a screenshot's settings and workspace, so that a picture never reads
+// or changes the user's; removed on exit.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "zuta-screenshot-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~ScratchFolder() {
+        if (!path_.empty()) {
+            std::error_code error;
+            std::filesystem::remove_all(path_, error);
+        }
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,27 +67,68 @@ int main(int argc, char** argv) {
     std::string workspacePath;
     std::string modulePath = DefaultModulePath();
     std::string screenshotPath;
-    cli.add_option("--settings", settingsPath, "INI file of the settings store")
-        ->capture_default_str();
-    cli.add_option("--workspace", workspacePath,
-                   "INI file of the workspace (default: workspace.ini beside the settings)");
+    std::string openPath;
+    zuta::hostapp::TargetOptions target;
+    auto* settingsOption =
+        cli.add_option("--settings", settingsPath, "INI file of the settings store")
+            ->capture_default_str();
+    auto* workspaceOption =
+        cli.add_option("--workspace", workspacePath,
+                       "INI file of the workspace (default: workspace.ini beside the settings)");
     cli.add_option("--module", modulePath, "the module library to load")->capture_default_str();
+    auto* simulateFlag = cli.add_flag("--simulate", target.simulate,
+                                      "run the simulated target inside the host and link to it");
+    cli.add_option("--agent", target.agentAddress, "HOST:PORT of the target's collector agent")
+        ->excludes(simulateFlag);
+    cli.add_option("--seed", target.seed, "workload seed of the simulated target")
+        ->needs(simulateFlag)
+        ->capture_default_str();
+    cli.add_option("--fault", target.faults,
+                   "fault of the simulated target: corrupt, drop, badname, disconnect or burst, "
+                   "optionally @SECONDS (repeatable)")
+        ->needs(simulateFlag);
+    cli.add_option("--open", openPath,
+                   "session file (.zuta) or raw log (.log) to open; it becomes the last open file");
     cli.add_option("--screenshot", screenshotPath,
                    "render the main window offscreen to this PNG file and exit");
     CLI11_PARSE(cli, argc, argv);
+
+    const bool screenshot = !screenshotPath.empty();
+    std::unique_ptr<ScratchFolder> scratch;
+    if (screenshot && settingsOption->count() == 0) {
+        scratch = std::make_unique<ScratchFolder>();
+        settingsPath = (scratch->path() / "settings.ini").string();
+        if (workspaceOption->count() == 0) {
+            workspacePath = (scratch->path() / "workspace.ini").string();
+        }
+    }
     if (workspacePath.empty()) {
         workspacePath =
             (std::filesystem::path(settingsPath).parent_path() / "workspace.ini").string();
     }
-    const bool screenshot = !screenshotPath.empty();
     if (screenshot && std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 
+    // Outlives the window and the module, which borrow its links.
+    zuta::hostapp::TargetConnection connection;
+    if (std::string error; !connection.Start(target, error)) {
+        std::cerr << "zuta-host: " << error << '\n';
+        return 2;
+    }
+
     QApplication application(argc, argv);
     zuta::hostapp::MainWindow window(settingsPath);
+    window.SetTargetLinks(connection.commandLink(), connection.dataLink(),
+                          connection.senderNameResolver());
+    if (!openPath.empty() && !zuta::hostapp::RememberFileToOpen(window.SettingsStore(), openPath)) {
+        std::cerr << "zuta-host: cannot write the settings " << settingsPath << '\n';
+    }
     zuta::hostapp::HostSession session(window, workspacePath);
     window.SetCloseHandler([&session] { session.Shutdown(true); });
+    if (connection.connected()) {
+        window.OutputWindow().WriteStatusLine("Target: " + connection.description());
+    }
 
     const bool started = session.Start(modulePath);
     if (!started && !screenshot) {
@@ -71,18 +137,12 @@ int main(int argc, char** argv) {
     }
 
     if (screenshot) {
-        window.resize(1280, 800);
-        window.show();
-        if (window.mdiArea()->subWindowList().isEmpty()) {
-            if (auto* documentTemplate = window.FindDocumentTemplate("ZUTA")) {
-                documentTemplate->OpenNewDocument();
-            }
-        }
-        QApplication::processEvents();
-        const bool saved = window.grab().save(QString::fromStdString(screenshotPath), "PNG");
+        window.resize(zuta::hostapp::kScreenshotWidth, zuta::hostapp::kScreenshotHeight);
+        std::string error;
+        const bool saved = zuta::hostapp::SaveScreenshot(window, screenshotPath, error);
         session.Shutdown(false);
         if (!saved) {
-            std::cerr << "cannot write " << screenshotPath << '\n';
+            std::cerr << "zuta-host: " << error << '\n';
             return 1;
         }
         return started ? 0 : 1;
@@ -90,5 +150,7 @@ int main(int argc, char** argv) {
 
     window.resize(1280, 800);
     window.show();
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    session.Shutdown(true);
+    return result;
 }

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -83,12 +84,71 @@ CPerformanceControlBar::CPerformanceControlBar(QWidget* parent) : QWidget(parent
     runVtune_ = MakeActionButton(this, QStringLiteral("Run Vtune"));
     runVtune_->hide();
 
+    dataMenu_ = new QMenu(data_);
+    saveData_ = dataMenu_->addAction(QStringLiteral("Save Data"));
+    loadData_ = dataMenu_->addAction(QStringLiteral("Load Data"));
+    importRaw_ = dataMenu_->addAction(QStringLiteral("Import RAW "));
+    exportText_ = dataMenu_->addAction(QStringLiteral("Export to txt"));
+    data_->setMenu(dataMenu_);
+    graphMenu_ = new QMenu(graph_);
+    taskGraph_ = graphMenu_->addAction(QStringLiteral("Task Graph"));
+    cpuGraph_ = graphMenu_->addAction(QStringLiteral("CPU Graph"));
+    functionGraph_ = graphMenu_->addAction(QStringLiteral("Function Graph"));
+    graph_->setMenu(graphMenu_);
+    for (QAction* action :
+         {saveData_, loadData_, importRaw_, exportText_, taskGraph_, cpuGraph_, functionGraph_}) {
+        action->setEnabled(false);
+    }
+
+    // Every control forwards to the view it serves at the moment it is used.
+    const auto run = [this](Command command) {
+        return [this, command] {
+            if (view_ != nullptr) {
+                view_->RunCommand(command);
+            }
+        };
+    };
+    connect(start_, &QAbstractButton::clicked, this, run(Command::Start));
+    connect(stop_, &QAbstractButton::clicked, this, run(Command::Stop));
+    connect(settings_, &QAbstractButton::clicked, this, run(Command::Settings));
+    connect(runVtune_, &QAbstractButton::clicked, this, run(Command::ConvertToVtune));
+    connect(saveData_, &QAction::triggered, this, run(Command::BarSaveData));
+    connect(loadData_, &QAction::triggered, this, run(Command::BarLoadData));
+    connect(importRaw_, &QAction::triggered, this, run(Command::ImportRawLog));
+    connect(exportText_, &QAction::triggered, this, run(Command::ExportToText));
+    connect(taskGraph_, &QAction::triggered, this, run(Command::BarTaskGraph));
+    connect(cpuGraph_, &QAction::triggered, this, run(Command::BarCpuGraph));
+    connect(functionGraph_, &QAction::triggered, this, run(Command::BarFunctionGraph));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(control);
     layout->addWidget(details);
     layout->addWidget(actions);
     layout->addWidget(runVtune_);
     layout->addStretch();
+}
+
+void CPerformanceControlBar::SetView(CPerformanceView* view) {
+    view_ = view;
+    // The menu buttons themselves stay usable whenever the view is there: their entries carry
+    // the enabling.
+    data_->setEnabled(view_ != nullptr);
+    graph_->setEnabled(view_ != nullptr);
+}
+
+void CPerformanceControlBar::ShowFlags(const ViewFlags& flags) {
+    stop_->setEnabled(flags.collecting);
+    start_->setEnabled(flags.canStart);
+    settings_->setEnabled(flags.canStart);
+    runVtune_->setEnabled(flags.canRunVtune);
+    taskGraph_->setEnabled(flags.canShowGraphs);
+    cpuGraph_->setEnabled(flags.canShowGraphs);
+    functionGraph_->setEnabled(false);
+    saveData_->setEnabled(flags.canSave);
+    loadData_->setEnabled(flags.canLoad);
+    exportText_->setEnabled(flags.canLoad);
+    // An import resets the store, which a running collection is filling.
+    importRaw_->setEnabled(flags.canLoad);
 }
 
 void CPerformanceControlBar::closeEvent(QCloseEvent* event) {

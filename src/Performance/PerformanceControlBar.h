@@ -3,17 +3,21 @@
 #include <QPointer>
 #include <QWidget>
 
+class QAction;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QToolButton;
 
 namespace zuta::performance {
 
 class CPerformanceView;
+struct ViewFlags;
 
 // The pane docked into the host for one frame: Start and Stop, the session details and the
-// action buttons. The buttons stay disabled until the view enables them; the pane and the frame
-// close each other.
+// action buttons with their "Data" and "Graph" menus. Every button and menu entry forwards to the
+// view it serves and stays disabled until the view enables it; the pane and the frame close each
+// other.
 class CPerformanceControlBar : public QWidget {
     Q_OBJECT
 public:
@@ -21,7 +25,10 @@ public:
 
     // The view the bar serves; set by the view's initial update.
     CPerformanceView* view() const { return view_; }
-    void SetView(CPerformanceView* view) { view_ = view; }
+    void SetView(CPerformanceView* view);
+
+    // Enables the buttons and menu entries as the view's flags say.
+    void ShowFlags(const ViewFlags& flags);
 
     QToolButton* startButton() const { return start_; }
     QToolButton* stopButton() const { return stop_; }
@@ -34,6 +41,15 @@ public:
     QPushButton* graphButton() const { return graph_; }
     QPushButton* settingsButton() const { return settings_; }
     QPushButton* runVtuneButton() const { return runVtune_; }
+    QMenu* dataMenu() const { return dataMenu_; }
+    QMenu* graphMenu() const { return graphMenu_; }
+    QAction* saveDataAction() const { return saveData_; }
+    QAction* loadDataAction() const { return loadData_; }
+    QAction* importRawAction() const { return importRaw_; }
+    QAction* exportTextAction() const { return exportText_; }
+    QAction* taskGraphAction() const { return taskGraph_; }
+    QAction* cpuGraphAction() const { return cpuGraph_; }
+    QAction* functionGraphAction() const { return functionGraph_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,6 +67,15 @@ private:
     QPushButton* graph_;
     QPushButton* settings_;
     QPushButton* runVtune_;
+    QMenu* dataMenu_;
+    QMenu* graphMenu_;
+    QAction* saveData_;
+    QAction* loadData_;
+    QAction* importRaw_;
+    QAction* exportText_;
+    QAction* taskGraph_;
+    QAction* cpuGraph_;
+    QAction* functionGraph_;
 };
 
 } // namespace zuta::performance

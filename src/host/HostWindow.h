@@ -6,8 +6,11 @@
 
 namespace zuta::host {
 
+class ICommandLink;
+class IDataLink;
 class IMessageBox;
 class IOutputWindow;
+class ISenderNameResolver;
 class ISettingsStore;
 
 // A window passed across the host boundary untyped, as the host's window handles always were.
@@ -53,6 +56,12 @@ public:
     virtual IMessageBox& MessageBox() = 0;
     virtual IOutputWindow& OutputWindow() = 0;
     virtual ISettingsStore& SettingsStore() = 0;
+
+    // The links to the target and the sender names of the command link; null while the host has
+    // no target. A view takes them at its initial update and keeps them for its whole life.
+    virtual ICommandLink* CommandLink() { return nullptr; }
+    virtual IDataLink* DataLink() { return nullptr; }
+    virtual ISenderNameResolver* SenderNameResolver() { return nullptr; }
 };
 
 } // namespace zuta::host

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     zuta::cli::RegisterReplayCommands(app);
     zuta::cli::RegisterFileCommands(app);
     zuta::cli::RegisterCollectCommands(app);
+    zuta::cli::RegisterScreenshotCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

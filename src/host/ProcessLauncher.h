@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zuta::host {
+
+// One program to run: its path, its arguments (without the program name) and the environment
+// variables to set on top of the caller's.
+struct ProcessRequest {
+    std::string program;
+    std::vector<std::string> arguments;
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
+struct ProcessResult {
+    bool started = false; // false: `error` says why the program could not be run
+    int exitCode = -1;    // the program's exit status; -1 when it ended by a signal
+    std::string error;
+};
+
+// Runs a program and waits for it to end, so that tools without a window toolkit can hand work
+// to one that has it.
+class IProcessLauncher {
+public:
+    virtual ~IProcessLauncher() = default;
+    virtual ProcessResult Run(const ProcessRequest& request) = 0;
+};
+
+} // namespace zuta::host

@@ -1,0 +1,209 @@
+// The host's link to a target (--simulate, --agent) and the screenshot path through the programs.
+#include "MainWindow.h"
+#include "QtTestApp.h"
+#include "Screenshot.h"
+#include "TargetConnection.h"
+#include "agent/CollectorAgent.h"
+#include "collection/CollectionController.h"
+#include "collection/CollectionView.h"
+#include "engine/MemoryStatsTable.h"
+#include "engine/PerformanceData.h"
+#include "host/MemorySettingsStore.h"
+#include "host/OutputWindow.h"
+#include "settings/PerformanceSettings.h"
+
+#include <QImage>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+
+namespace zuta::hostapp {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::size_t ThreadCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+class QuietView final : public ICollectionView {
+public:
+    void PostNotification(std::uint32_t, std::uint32_t) override {}
+    void RefreshTableNow() override {}
+    void RunNewTaskData() override {}
+    void ArmTableRefresh() override {}
+};
+
+class QuietOutput final : public host::IOutputWindow {
+public:
+    void WriteStatusLine(std::string_view) override {}
+    void WriteRawText(std::string_view) override {}
+};
+
+class HostTargetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::TestApplication();
+        std::string pattern = (fs::temp_directory_path() / "zuta-target-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path folder_;
+};
+
+TEST_F(HostTargetTest, SimulatedTargetServesACollectionAndEveryThreadIsJoined) {
+    MainWindow window((folder_ / "settings.ini").string());
+    const std::size_t threadsBefore = ThreadCount();
+    {
+        TargetConnection target;
+        std::string error;
+        TargetOptions options;
+        options.simulate = true;
+        ASSERT_TRUE(target.Start(options, error)) << error;
+        ASSERT_TRUE(target.connected());
+        ASSERT_NE(target.simulatedAgent(), nullptr);
+        EXPECT_EQ(target.description().rfind("simulated target at 127.0.0.1:", 0), 0u);
+
+        // The module finds the links through the host window.
+        window.SetTargetLinks(target.commandLink(), target.dataLink(), target.senderNameResolver());
+        host::IHostWindow& host = window;
+        ASSERT_NE(host.CommandLink(), nullptr);
+        ASSERT_NE(host.DataLink(), nullptr);
+        ASSERT_NE(host.SenderNameResolver(), nullptr);
+
+        PerformanceSettings settings;
+        settings.dumpPath = folder_.string();
+        MemoryStatsTable memory;
+        QuietView view;
+        QuietOutput output;
+        host::MemorySettingsStore store;
+        CPerformanceData data;
+        CPerformanceData::Services storeServices;
+        storeServices.settings = &settings;
+        storeServices.memoryStats = &memory;
+        storeServices.notify = &view;
+        storeServices.output = &output;
+        storeServices.settingsStore = &store;
+        data.Initialise(storeServices);
+        data.SetFinishDelay(std::chrono::milliseconds(0));
+
+        CollectionServices services;
+        services.data = &data;
+        services.settings = &settings;
+        services.output = &output;
+        services.commandLink = host.CommandLink();
+        services.dataLink = host.DataLink();
+        services.resolver = host.SenderNameResolver();
+        services.view = &view;
+        auto controller = std::make_unique<CollectionController>(services);
+        ASSERT_TRUE(controller->Start());
+        EXPECT_TRUE(WaitUntil([&] { return controller->endpoint().started(); }));
+        EXPECT_TRUE(WaitUntil([&] { return target.simulatedAgent()->streamBytesSent() > 0; }));
+        EXPECT_TRUE(WaitUntil([&] {
+            std::uint64_t switches = 0;
+            data.Read([&](const StoreState& state) { switches = state.switchCount; });
+            return switches > 0;
+        }));
+        controller->Stop();
+        controller.reset();
+
+        window.SetTargetLinks(nullptr, nullptr, nullptr);
+        target.Shutdown();
+        EXPECT_FALSE(target.connected());
+        EXPECT_EQ(target.commandLink(), nullptr);
+        // The agent's listener, connections and stream and the link's delivery threads are gone.
+        EXPECT_EQ(ThreadCount(), threadsBefore);
+        target.Shutdown();
+    }
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST_F(HostTargetTest, TargetOptionsAreChecked) {
+    struct Case {
+        bool simulate;
+        const char* agent;
+        const char* fault;
+        bool accepted;
+        bool connected;
+    };
+    for (const Case c :
+         {Case{false, "", nullptr, true, false}, Case{false, "127.0.0.1:4711", nullptr, true, true},
+          Case{false, "no-port-here", nullptr, false, false}, Case{true, "", "burst@2", true, true},
+          Case{true, "", "smoke", false, false}}) {
+        SCOPED_TRACE(std::string(c.agent) + " " + (c.fault != nullptr ? c.fault : ""));
+        TargetConnection target;
+        TargetOptions options;
+        options.simulate = c.simulate;
+        options.agentAddress = c.agent;
+        if (c.fault != nullptr)
+            options.faults.push_back(c.fault);
+        std::string error;
+        EXPECT_EQ(target.Start(options, error), c.accepted);
+        EXPECT_EQ(error.empty(), c.accepted) << error;
+        EXPECT_EQ(target.connected(), c.connected);
+        EXPECT_EQ(target.commandLink() != nullptr, c.connected);
+    }
+}
+
+// Runs a shell command line; its exit status.
+int RunCommand(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(HostTargetTest, HostWithTheSimulatedTargetStartsDrawsAndExits) {
+    const fs::path png = folder_ / "simulate.png";
+    const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + ZUTA_HOST_PATH +
+                                "' --simulate --settings '" + (folder_ / "s.ini").string() +
+                                "' --workspace '" + (folder_ / "w.ini").string() +
+                                "' --screenshot '" + png.string() + "' 2>/dev/null";
+    EXPECT_EQ(RunCommand(command), 0);
+    EXPECT_FALSE(QImage(QString::fromStdString(png.string())).isNull());
+}
+
+TEST_F(HostTargetTest, ScreenshotCommandRendersTheMainWindowWithASession) {
+    const fs::path png = folder_ / "main.png";
+    const fs::path home = folder_ / "home";
+    fs::create_directories(home);
+    const std::string command = "HOME='" + home.string() + "' XDG_CONFIG_HOME= '" + ZUTA_TOOL_PATH +
+                                "' screenshot main -o '" + png.string() + "' --host '" +
+                                ZUTA_HOST_PATH + "' '" + ZUTA_TEST_DATA_DIR +
+                                "/files/session_v2.zuta' 2>/dev/null";
+    ASSERT_EQ(RunCommand(command), 0);
+    const QImage picture(QString::fromStdString(png.string()));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(kScreenshotWidth, kScreenshotHeight));
+    // A picture leaves the user's settings and workspace alone.
+    EXPECT_FALSE(fs::exists(home / ".config" / "zuta"));
+
+    EXPECT_NE(RunCommand("'" + std::string(ZUTA_TOOL_PATH) + "' screenshot main -o '" +
+                         png.string() + "' --host '" + (folder_ / "missing-host").string() +
+                         "' 2>/dev/null"),
+              0);
+    EXPECT_NE(RunCommand("'" + std::string(ZUTA_TOOL_PATH) + "' screenshot dialog -o '" +
+                         png.string() + "' 2>/dev/null"),
+              0);
+}
+
+} // namespace
+} // namespace zuta::hostapp

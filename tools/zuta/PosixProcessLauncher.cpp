@@ -1,0 +1,68 @@
+#include "PosixProcessLauncher.h"
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace zuta::cli {
+
+host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& request) {
+    host::ProcessResult result;
+
+    std::vector<std::string> argumentTexts;
+    argumentTexts.push_back(request.program);
+    argumentTexts.insert(argumentTexts.end(), request.arguments.begin(), request.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& text : argumentTexts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+
+    // The caller's environment with the request's variables set over it.
+    std::map<std::string, std::string> variables;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos)
+            variables[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    for (const auto& [name, value] : request.environment)
+        variables[name] = value;
+    std::vector<std::string> environmentTexts;
+    for (const auto& [name, value] : variables)
+        environmentTexts.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& text : environmentTexts)
+        envp.push_back(text.data());
+    envp.push_back(nullptr);
+
+    pid_t child = 0;
+    const int spawnError =
+        ::posix_spawn(&child, request.program.c_str(), nullptr, nullptr, argv.data(), envp.data());
+    if (spawnError != 0) {
+        result.error = "cannot run " + request.program + ": " + std::strerror(spawnError);
+        return result;
+    }
+    result.started = true;
+    int status = 0;
+    pid_t waited = 0;
+    do {
+        waited = ::waitpid(child, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited < 0) {
+        result.error =
+            std::string("cannot wait for ") + request.program + ": " + std::strerror(errno);
+        return result;
+    }
+    if (WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.error = request.program + " ended by signal " + std::to_string(WTERMSIG(status));
+    }
+    return result;
+}
+
+} // namespace zuta::cli

@@ -1,0 +1,92 @@
+#include "Commands.h"
+#include "PosixProcessLauncher.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace zuta::cli {
+
+namespace {
+
+struct ScreenshotOptions {
+    std::string what = "main";
+    std::string output;
+    std::string session;
+    std::string hostProgram;
+};
+
+// zuta-host beside this program (installed together), else the one of this build tree.
+std::string DefaultHostProgram() {
+    if (const char* fromEnvironment = std::getenv("ZUTA_HOST");
+        fromEnvironment != nullptr && fromEnvironment[0] != '\0')
+        return fromEnvironment;
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const auto beside = self.parent_path() / "zuta-host";
+        if (std::filesystem::exists(beside, error))
+            return beside.string();
+    }
+#ifdef ZUTA_HOST_BUILD_PATH
+    return ZUTA_HOST_BUILD_PATH;
+#else
+    return "zuta-host";
+#endif
+}
+
+// The window is drawn by the host application, offscreen; this tool stays free of any window
+// toolkit and only starts it.
+int RunScreenshot(const ScreenshotOptions& options, host::IProcessLauncher& launcher) {
+    host::ProcessRequest request;
+    request.program = options.hostProgram.empty() ? DefaultHostProgram() : options.hostProgram;
+    request.arguments = {"--screenshot", options.output};
+    if (!options.session.empty()) {
+        request.arguments.push_back("--open");
+        request.arguments.push_back(options.session);
+    }
+    request.environment.emplace_back("QT_QPA_PLATFORM", "offscreen");
+    const host::ProcessResult result = launcher.Run(request);
+    if (!result.started || !result.error.empty()) {
+        std::cerr << "zuta: " << result.error << '\n';
+        return 1;
+    }
+    if (result.exitCode != 0) {
+        std::cerr << "zuta: no screenshot: " << request.program << " exited with "
+                  << result.exitCode << '\n';
+        return result.exitCode;
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(options.output, error)) {
+        std::cerr << "zuta: no screenshot was written to " << options.output << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+void RegisterScreenshotCommands(CLI::App& app) {
+    auto options = std::make_shared<ScreenshotOptions>();
+    CLI::App* s = app.add_subcommand(
+        "screenshot", "Render a window offscreen to a PNG file (main: the main window, with a "
+                      "session loaded when one is given)");
+    s->add_option("what", options->what, "Which window: main")
+        ->required()
+        ->check(CLI::IsMember({"main"}));
+    s->add_option("session", options->session, "Session file (.zuta) or raw log (.log) to show")
+        ->check(CLI::ExistingFile);
+    s->add_option("-o,--output", options->output, "PNG file to write")->required();
+    s->add_option("--host", options->hostProgram,
+                  "The host program that draws the window (default: zuta-host beside zuta, or "
+                  "$ZUTA_HOST)");
+    s->callback([options] {
+        PosixProcessLauncher launcher;
+        if (const int code = RunScreenshot(*options, launcher); code != 0)
+            throw CLI::RuntimeError(code);
+    });
+}
+
+} // namespace zuta::cli
