@@ -125,15 +125,22 @@ void WriteSession(CPerformanceData& data, const StoreState& s, OutBuffer& out) {
         return std::string_view(number,
                                 static_cast<std::size_t>(PutSigned(number, value) - number));
     };
-    // "%f" of any double fits: at most 309 digits before the point.
-    char clock[400];
-    const auto clockEnd =
-        std::to_chars(clock, clock + sizeof clock, ClockForFile(data), std::chars_format::fixed, 6)
-            .ptr;
+    // A core clock of 0 in the file means simple or external-TS sampling. A full-mode collection
+    // whose clock is not known is therefore written without the clock line (version 2), so that
+    // reading it back does not switch the sampling modes.
+    const double clockValue = ClockForFile(data);
+    const bool withClock = clockValue != 0.0 || data.simpleMode() || data.externalTsMode();
     std::string header = "DCRaw , ";
-    header.append(signedText(kSessionFileVersion)).append(" , ");
-    header.append(signedText(s.cpuType)).append("\nCoreClock= ");
-    header.append(clock, clockEnd).append("\nSampling duration ");
+    header.append(signedText(withClock ? kSessionFileVersion : 2)).append(" , ");
+    header.append(signedText(s.cpuType));
+    if (withClock) {
+        // "%f" of any double fits: at most 309 digits before the point.
+        char clock[400];
+        const auto clockEnd =
+            std::to_chars(clock, clock + sizeof clock, clockValue, std::chars_format::fixed, 6).ptr;
+        header.append("\nCoreClock= ").append(clock, clockEnd);
+    }
+    header.append("\nSampling duration ");
     header.append(signedText(s.samplingDuration)).append("\nTasksCount= ");
     header.append(signedText(static_cast<std::uint32_t>(s.tasks.size())));
     header.append("\nUserDataCount= ").append(signedText(s.userEventCount)).append("\n");

@@ -149,6 +149,23 @@ TEST_F(SessionFileTest, ClockLineFollowsTheModes) {
     EXPECT_TRUE(f.settings.externalTsMode);
 }
 
+TEST_F(SessionFileTest, FullModeWithAnUnknownClockKeepsItsModesOnReload) {
+    f.Fill([](StoreState& s) {
+        s.AddOrUpdateTask("A", 0x3eb, 0);
+        s.samples.push_back(Sample(0x3eb, 1, 1, 2, 3, 4, 5));
+    });
+    f.settings.armClockMhz = 0.0f; // what an empty settings store loads
+    const std::string text = SaveText();
+    EXPECT_EQ(text.rfind("DCRaw , 2 , 1\nSampling duration ", 0), 0u) << text;
+    EXPECT_EQ(text.find("CoreClock"), std::string::npos);
+
+    ASSERT_TRUE(Load(f.folder / "out.zuta")) << error;
+    EXPECT_FALSE(f.data.simpleMode());
+    EXPECT_FALSE(f.data.externalTsMode());
+    EXPECT_FALSE(f.settings.simpleMode);
+    EXPECT_EQ(SaveText(), text);
+}
+
 TEST_F(SessionFileTest, WrittenFileHasTheExactLayout) {
     f.data.SetCpuType(0);
     f.memory.AddEntry(0x3eb, "IDLE_TASK", {4096, 7, 8, 9});
