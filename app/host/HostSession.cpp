@@ -18,7 +18,7 @@ bool HostSession::Start(const std::string& modulePath) {
                                                module_.error());
         return false;
     }
-    window_.OutputWindow().WriteStatusLine("Loaded module " + modulePath);
+    window_.OutputWindow().WriteStatusLine("Loaded module " + module_.Description());
     module_.init();
     workspace_ = ReadWorkspaceFile(workspacePath_);
     module_.loadWorkspace(&workspace_);

@@ -46,9 +46,10 @@ MainWindow::MainWindow(std::string settingsPath, QWidget* parent)
     fileMenu->addAction(QStringLiteral("E&xit"), QKeySequence::Quit, this, &QWidget::close);
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     viewMenu->addAction(outputDock->toggleViewAction());
-    QMenu* windowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
-    windowMenu->addAction(QStringLiteral("&Cascade"), mdiArea_, &QMdiArea::cascadeSubWindows);
-    windowMenu->addAction(QStringLiteral("&Tile"), mdiArea_, &QMdiArea::tileSubWindows);
+    windowMenu_ = menuBar()->addMenu(QStringLiteral("&Window"));
+    windowMenu_->addAction(QStringLiteral("&Cascade"), mdiArea_, &QMdiArea::cascadeSubWindows);
+    windowMenu_->addAction(QStringLiteral("&Tile"), mdiArea_, &QMdiArea::tileSubWindows);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &MainWindow::ShowActiveFrameMenu);
     RebuildNewMenu();
     statusBar()->showMessage(QStringLiteral("Ready"));
 
@@ -57,6 +58,12 @@ MainWindow::MainWindow(std::string settingsPath, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The area and the frames go with the base class, after this class: their signals must not
+    // reach it any more.
+    disconnect(mdiArea_, nullptr, this, nullptr);
+    for (const auto& [frame, menu] : frameMenus_) {
+        disconnect(frame, nullptr, this, nullptr);
+    }
     if (qApp->property(host::kHostWindowProperty).value<void*>() ==
         static_cast<void*>(static_cast<host::IHostWindow*>(this))) {
         qApp->setProperty(host::kHostWindowProperty, QVariant());
@@ -83,6 +90,46 @@ void MainWindow::AddChildFrame(host::WindowHandle frame) {
         mdiArea_->addSubWindow(subWindow);
     } else {
         mdiArea_->addSubWindow(window);
+    }
+}
+
+bool MainWindow::SetFrameMenu(host::WindowHandle frame, host::WindowHandle menu) {
+    auto* window = static_cast<QWidget*>(frame);
+    auto* frameMenu = static_cast<QMenu*>(menu);
+    if (window == nullptr || frameMenu == nullptr) {
+        return false;
+    }
+    if (frameMenus_.emplace(window, frameMenu).second) {
+        connect(window, &QObject::destroyed, this, [this, window] {
+            frameMenus_.erase(window);
+            ShowActiveFrameMenu();
+        });
+    } else {
+        frameMenus_[window] = frameMenu;
+    }
+    ShowActiveFrameMenu();
+    return true;
+}
+
+void MainWindow::ShowActiveFrameMenu() {
+    // The current child frame stays current while another application window has the focus, so
+    // the menu does not come and go with it.
+    QMenu* wanted = nullptr;
+    if (QMdiSubWindow* current = mdiArea_->currentSubWindow()) {
+        if (const auto it = frameMenus_.find(current); it != frameMenus_.end()) {
+            wanted = it->second;
+        }
+    }
+    if (wanted == shownFrameMenu_) {
+        return;
+    }
+    if (shownFrameMenu_ != nullptr) {
+        menuBar()->removeAction(shownFrameMenu_->menuAction());
+    }
+    shownFrameMenu_ = wanted;
+    if (wanted != nullptr) {
+        // Between the host's own menus and its window menu, where a frame's menu goes.
+        menuBar()->insertAction(windowMenu_->menuAction(), wanted->menuAction());
     }
 }
 

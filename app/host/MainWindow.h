@@ -7,12 +7,14 @@
 
 #include <QDockWidget>
 #include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 class QMdiArea;
-class QMenu;
 
 namespace zuta::hostapp {
 
@@ -37,6 +39,7 @@ public:
 
     void DockPane(const host::DockPaneRecord& record) override;
     void AddChildFrame(host::WindowHandle frame) override;
+    bool SetFrameMenu(host::WindowHandle frame, host::WindowHandle menu) override;
     void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate> documentTemplate) override;
     host::IDocumentTemplate* FindDocumentTemplate(std::string_view name) override;
     host::IMessageBox& MessageBox() override { return messageBox_; }
@@ -56,6 +59,8 @@ public:
 
     QMdiArea* mdiArea() const { return mdiArea_; }
     OutputPane* outputPane() const { return output_; }
+    // The menu of the active child frame now in the menu bar, or null.
+    QMenu* frameMenuShown() const { return shownFrameMenu_; }
 
     // Called once when the user closes the window, before it goes.
     void SetCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
@@ -65,10 +70,15 @@ protected:
 
 private:
     void RebuildNewMenu();
+    void ShowActiveFrameMenu();
 
     QMdiArea* mdiArea_;
     OutputPane* output_;
     QMenu* newMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    // Child frames and the menus they show while active.
+    std::map<QObject*, QPointer<QMenu>> frameMenus_;
+    QPointer<QMenu> shownFrameMenu_;
     QtMessageBox messageBox_;
     host::IniSettingsStore settings_;
     std::vector<std::unique_ptr<host::IDocumentTemplate>> templates_;

@@ -1,6 +1,7 @@
 #include "ModuleLoader.h"
 
 #include <dlfcn.h>
+#include <filesystem>
 
 namespace zuta::hostapp {
 
@@ -29,6 +30,7 @@ ModuleLoader::~ModuleLoader() {
 bool ModuleLoader::Load(const std::string& path) {
     Unload();
     error_.clear();
+    path_ = path;
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* reason = dlerror();
@@ -42,7 +44,21 @@ bool ModuleLoader::Load(const std::string& path) {
         Unload();
         return false;
     }
+    moduleVersion =
+        reinterpret_cast<performance::ModuleVersionEntry>(dlsym(handle_, "ModuleVersion"));
+    dlerror();
     return true;
+}
+
+std::string ModuleLoader::Description() const {
+    std::string text = std::filesystem::path(path_).filename().string();
+    if (moduleVersion != nullptr) {
+        if (const char* version = moduleVersion(); version != nullptr && version[0] != '\0') {
+            text += " ";
+            text += version;
+        }
+    }
+    return text;
 }
 
 void ModuleLoader::Unload() {
@@ -55,6 +71,7 @@ void ModuleLoader::Unload() {
     saveWorkspace = nullptr;
     loadWorkspace = nullptr;
     closeWorkspace = nullptr;
+    moduleVersion = nullptr;
 }
 
 } // namespace zuta::hostapp

@@ -19,15 +19,21 @@ public:
     void Unload();
     bool loaded() const { return handle_ != nullptr; }
     const std::string& error() const { return error_; }
+    // "libZUTA.so 001.02.03.04": the library's file name and the version it tells, never its
+    // folder, which belongs to the machine it was built on.
+    std::string Description() const;
 
     performance::InitEntry init = nullptr;
     performance::TermEntry term = nullptr;
     performance::SaveWorkspaceEntry saveWorkspace = nullptr;
     performance::LoadWorkspaceEntry loadWorkspace = nullptr;
     performance::CloseWorkspaceEntry closeWorkspace = nullptr;
+    // Optional: null when the module does not tell its version.
+    performance::ModuleVersionEntry moduleVersion = nullptr;
 
 private:
     void* handle_ = nullptr;
+    std::string path_;
     std::string error_;
 };
 

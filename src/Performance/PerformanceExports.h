@@ -19,6 +19,9 @@ ZUTA_EXPORT bool SaveWorkspace(zuta::host::IWorkspaceMap* map);
 ZUTA_EXPORT void LoadWorkspace(zuta::host::IWorkspaceMap* map);
 // Closes the window's docking pane.
 ZUTA_EXPORT void CloseWorkspace();
+// The module's version as its window shows it ("001.02.03.04"); lets the host name the module
+// without its location. A host may do without it.
+ZUTA_EXPORT const char* ModuleVersion();
 }
 
 namespace zuta::performance {
@@ -27,4 +30,5 @@ using TermEntry = void (*)();
 using SaveWorkspaceEntry = bool (*)(zuta::host::IWorkspaceMap*);
 using LoadWorkspaceEntry = void (*)(zuta::host::IWorkspaceMap*);
 using CloseWorkspaceEntry = void (*)();
+using ModuleVersionEntry = const char* (*)();
 } // namespace zuta::performance

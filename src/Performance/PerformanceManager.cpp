@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QVariant>
+#include <string>
 
 namespace zuta::performance {
 
@@ -177,4 +178,9 @@ void CloseWorkspace() {
     if (auto* bar = frame->controlBar(); bar != nullptr && bar->parentWidget() != nullptr) {
         bar->parentWidget()->close();
     }
+}
+
+const char* ModuleVersion() {
+    static const std::string version = zuta::performance::ModuleVersionText();
+    return version.c_str();
 }

@@ -170,6 +170,10 @@ CPerformanceView::CPerformanceView(CPerformanceFrame* frame, host::IHostWindow* 
         StopRefreshTimer();
         RefreshStatistics();
     });
+    stopGraceTimer_.setObjectName(QStringLiteral("StopGrace"));
+    stopGraceTimer_.setSingleShot(true);
+    stopGraceTimer_.setInterval(kStopGraceMs);
+    connect(&stopGraceTimer_, &QTimer::timeout, this, &CPerformanceView::FinishStop);
 
     connect(taskList_, &CTaskTableWidget::rowClicked, this, &CPerformanceView::OnRowClicked);
     connect(taskList_, &CTaskTableWidget::rowDoubleClicked, this,
@@ -252,6 +256,9 @@ void CPerformanceView::OnInitialUpdate() {
     settings_->load(host_->SettingsStore());
     memoryStats_ = std::make_unique<MemoryStatsTable>();
     data_ = std::make_unique<CPerformanceData>();
+    // The grace period after Stop runs on the view's timer: the store must not wait on the window
+    // thread.
+    data_->SetFinishDelay(std::chrono::milliseconds(0));
     CPerformanceData::Services services;
     services.settings = settings_.get();
     services.memoryStats = memoryStats_.get();
@@ -297,6 +304,10 @@ void CPerformanceView::OnInitialUpdate() {
     flags_.canLoad = true;
 
     ConnectControlBar();
+    // The host shows the menu in its own menu bar while the frame is active, as a frame's menu.
+    if (frame_ != nullptr && host_->SetFrameMenu(static_cast<QWidget*>(frame_), menu_)) {
+        menuBar_->hide();
+    }
     UpdateControls();
     SetBarText(&CPerformanceControlBar::samplingDurationEdit, "na");
     SetBarText(&CPerformanceControlBar::userEventsEdit, "0");
@@ -325,12 +336,28 @@ void CPerformanceView::ReopenLastFile() {
     if (path.empty()) {
         return;
     }
-    // The same steps as the Load and Import commands: a path naming a raw log anywhere is one.
-    if (path.find(".log") != std::string::npos) {
-        ImportLog(path);
-    } else {
-        LoadSession(path);
+    // A path naming a raw log anywhere is one. Whatever it was, the reopened file is the session
+    // of this window; the settings already name it.
+    const bool rawLog = path.find(".log") != std::string::npos;
+    std::string error;
+    const bool opened =
+        rawLog ? ImportRawLog(*data_, path, error) : LoadSessionFile(*data_, path, error);
+    if (!opened) {
+        LogStatus((rawLog ? "Cannot import " : "Cannot load ") + path + ": " + error);
+        return;
     }
+    fromRawLog_ = rawLog;
+    ShowOpenedData();
+    ShowLoadedDuration();
+    SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data_->GetUserEventCount()));
+    SetDocumentTitle("ZUTA Session: ", path);
+}
+
+void CPerformanceView::ShowOpenedData() {
+    flags_.canShowGraphs = true;
+    flags_.canShowFunctionGraph = true;
+    RebuildRows();
+    UpdateControls();
 }
 
 void CPerformanceView::UpdateControls() {
@@ -370,7 +397,14 @@ void CPerformanceView::ShowWaitCursor(bool on) {
 }
 
 void CPerformanceView::OnStart() {
-    if (controller_ == nullptr || !flags_.canStart) {
+    if (controller_ == nullptr) {
+        return;
+    }
+    // A Start during the grace period of a Stop closes that collection first.
+    if (stopPending()) {
+        FinishStop();
+    }
+    if (!flags_.canStart) {
         return;
     }
     // The controller resets the store and registers the receiver; when the target cannot be
@@ -400,6 +434,18 @@ void CPerformanceView::OnStop() {
     }
     cpuLoadTimer_.stop();
     StopRefreshTimer();
+    // Until the collection is closed nothing starts, opens or saves: those wait for the figures.
+    flags_.canRunVtune = false;
+    flags_.collecting = false;
+    UpdateControls();
+    // The agent is told now and the receiver leaves the link; what the agent still sends on the
+    // command link is taken in until the grace period ends.
+    controller_->RequestStop();
+    stopGraceTimer_.start();
+}
+
+void CPerformanceView::FinishStop() {
+    stopGraceTimer_.stop();
     flags_.canRunVtune = false;
     flags_.collecting = false;
     flags_.canShowGraphs = true;
@@ -408,10 +454,17 @@ void CPerformanceView::OnStop() {
     flags_.canSave = true;
     flags_.canLoad = true;
     UpdateControls();
-    controller_->Stop();
+    // The store closes the collection without a wait of its own: the grace period was that wait.
+    controller_->FinishStop();
+    ShowStoppedFigures();
+}
+
+void CPerformanceView::ShowStoppedFigures() {
     SetBarText(&CPerformanceControlBar::samplingDurationEdit,
                FormatSamplingDuration(data_->GetSamplingDuration()));
     SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data_->GetUserEventCount()));
+    // The load timer stopped with Stop; the closed collection's load includes the last batches.
+    SetBarText(&CPerformanceControlBar::cpuLoadEdit, Decimal(data_->GetCpuLoad()) + " %");
     RefreshStatistics();
 }
 
@@ -676,10 +729,7 @@ bool CPerformanceView::LoadSession(const std::string& path) {
     std::string error;
     const bool loaded = LoadSessionFile(*data_, path, error);
     if (loaded) {
-        flags_.canShowGraphs = true;
-        flags_.canShowFunctionGraph = true;
-        RebuildRows();
-        UpdateControls();
+        ShowOpenedData();
         ShowLoadedDuration();
         SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data_->GetUserEventCount()));
         settings_->lastOpenFile = path;
@@ -698,10 +748,7 @@ bool CPerformanceView::ImportLog(const std::string& path) {
     std::string error;
     const bool imported = ImportRawLog(*data_, path, error);
     if (imported) {
-        flags_.canShowGraphs = true;
-        flags_.canShowFunctionGraph = true;
-        RebuildRows();
-        UpdateControls();
+        ShowOpenedData();
         SetBarText(&CPerformanceControlBar::samplingDurationEdit, "NA");
         SetBarText(&CPerformanceControlBar::userEventsEdit, "0");
         settings_->lastOpenFile = path;
@@ -733,6 +780,8 @@ void CPerformanceView::dropEvent(QDropEvent* event) {
 }
 
 void CPerformanceView::Teardown() {
+    // A pending Stop is finished by the shutdown below, which closes the collection.
+    stopGraceTimer_.stop();
     cpuLoadTimer_.stop();
     StopRefreshTimer();
     if (controller_ != nullptr) {

@@ -75,6 +75,8 @@ inline constexpr int kCpuLoadTimerId = 1537;
 inline constexpr int kTableRefreshTimerId = 1538;
 inline constexpr int kCpuLoadPeriodMs = 250;
 inline constexpr int kTableRefreshDelayMs = 500;
+// How long Stop lets the last batches of the link arrive before the collection is closed.
+inline constexpr int kStopGraceMs = 500;
 
 // "%03d.%02d.%02d.%02d", most significant part first.
 std::string FormatModuleVersion(unsigned major, unsigned minor, unsigned patch, unsigned tweak);
@@ -89,10 +91,10 @@ std::string FormatTickDuration(std::uint64_t ticks, double clockMhz);
 // first ".".
 std::string SessionNameFromPath(std::string_view path);
 
-// The module's window content: the live task table with the menu "&Performance" above it. It owns
-// everything of a collection (settings record, collector endpoint, memory statistics table, data
-// store), runs the commands of the menu and the control bar, keeps their enable state and writes
-// the session details on the bar.
+// The module's window content: the live task table, with the menu "&Performance" above it unless
+// the host shows that menu in its own menu bar. It owns everything of a collection (settings
+// record, collector endpoint, memory statistics table, data store), runs the commands of the menu
+// and the control bar, keeps their enable state and writes the session details on the bar.
 //
 // Link threads reach it only through ICollectionView: every call is queued to the window thread.
 class CPerformanceView : public QWidget, public ICollectionView {
@@ -108,9 +110,13 @@ public:
 
     CPerformanceFrame* frame() const { return frame_; }
 
-    // The commands; each does nothing while its flag disables it.
+    // The commands; each does nothing while its flag disables it. Stop tells the target to stop at
+    // once and closes the collection after a grace period on the window's own timer, so the
+    // window keeps running meanwhile.
     void OnStart();
     void OnStop();
+    // Stop has been sent and the collection is not closed yet.
+    bool stopPending() const { return stopGraceTimer_.isActive(); }
     void RunCommand(Command command);
 
     // Loads a session file (".zuta") or imports a raw log (".log") as the Load and Import
@@ -149,6 +155,7 @@ public:
     QAction* menuAction(Command command) const;
     const QTimer& cpuLoadTimer() const { return cpuLoadTimer_; }
     const QTimer& tableRefreshTimer() const { return refreshTimer_; }
+    const QTimer& stopGraceTimer() const { return stopGraceTimer_; }
 
 signals:
     // The rows were rebuilt or their figures refreshed.
@@ -173,11 +180,14 @@ private:
     void RefreshStatistics();
     void ClearRows();
     void StopRefreshTimer();
+    void FinishStop();
+    void ShowStoppedFigures();
     void OnCpuLoadTimer();
     void OnRowClicked(std::uint32_t taskId);
     void OnRowDoubleClicked(std::uint32_t taskId);
     void ShowLoadedDuration();
     void SetDocumentTitle(const std::string& format, std::string_view path);
+    void ShowOpenedData();
     bool LoadSession(const std::string& path);
     bool ImportLog(const std::string& path);
     void ReopenLastFile();
@@ -214,6 +224,7 @@ private:
 
     QTimer cpuLoadTimer_;
     QTimer refreshTimer_;
+    QTimer stopGraceTimer_;
     // Set by the link threads when they arm the refresh; cleared when the refresh ran.
     std::atomic<bool> refreshArmed_{false};
     // One queued rebuild at a time: a burst of new tasks rebuilds the rows once.

@@ -54,11 +54,21 @@ bool CollectionController::Start() {
 }
 
 void CollectionController::Stop() {
+    RequestStop();
+    FinishStop();
+}
+
+void CollectionController::RequestStop() {
+    if (collecting_.load() && !stopRequested_.exchange(true))
+        SendCollectorCommand(3);
+}
+
+void CollectionController::FinishStop() {
     if (!collecting_.load())
         return;
-    SendCollectorCommand(3);
     services_.data->FinishCollection();
     collecting_.store(false);
+    stopRequested_.store(false);
 }
 
 void CollectionController::SendCollectorCommand(std::uint32_t code) {

@@ -49,6 +49,10 @@ public:
     bool Start();
     // The view's stop command: the agent is told to stop, then the store closes the collection.
     void Stop();
+    // Stop in two steps, for a window that lets the last batches arrive without blocking: the
+    // agent is told and the receiver leaves the link; later the store closes the collection.
+    void RequestStop();
+    void FinishStop();
     // 2 starts the agent, 3 stops it; every code logs "Send Data to the Target".
     void SendCollectorCommand(std::uint32_t code);
     // "ConfigData" with the four PMU event numbers.
@@ -72,6 +76,7 @@ private:
     CollectionServices services_;
     std::unique_ptr<CollectorLink> endpoint_;
     std::atomic<bool> collecting_{false};
+    std::atomic<bool> stopRequested_{false};
     bool shutDown_ = false;
     // What the last start sent, copied from the settings.
     std::uint32_t cpuType_ = 1;

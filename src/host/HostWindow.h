@@ -47,6 +47,10 @@ public:
     virtual void DockPane(const DockPaneRecord& record) = 0;
     // Adds a child frame to the multi-document area; the area takes ownership of it.
     virtual void AddChildFrame(WindowHandle frame) = 0;
+    // Shows `menu` in the main menu bar whenever `frame` is the active child frame, as that
+    // frame's own menu. The menu stays the module's; the host forgets it when the menu or the
+    // frame goes. False when the host does not merge frame menus (the module shows it itself).
+    virtual bool SetFrameMenu(WindowHandle /*frame*/, WindowHandle /*menu*/) { return false; }
 
     // Registers a document template; the host keeps it until RemoveDocumentTemplates.
     virtual void AddDocumentTemplate(std::unique_ptr<IDocumentTemplate> documentTemplate) = 0;

@@ -3,8 +3,12 @@
 #include "QtTestApp.h"
 #include "WorkspaceFile.h"
 
+#include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -72,6 +76,83 @@ TEST_F(HostApplicationTest, WorkspaceSurvivesARestartThroughTheLoadedModule) {
     ASSERT_EQ(frames.size(), 1);
     EXPECT_EQ(frames[0]->geometry(), QRect(10, 20, 400, 300));
     EXPECT_EQ(frames[0]->windowTitle(), "Zutascope");
+    session.Shutdown(false);
+}
+
+// The titles of the main menu bar, in order.
+QStringList MenuTitles(MainWindow& window) {
+    QStringList titles;
+    for (QAction* action : window.menuBar()->actions()) {
+        titles << action->text();
+    }
+    return titles;
+}
+
+TEST_F(HostApplicationTest, TheModulesMenuIsInTheMenuBarWhileItsWindowIsActive) {
+    MainWindow window(Path("settings.ini"));
+    window.resize(1200, 900);
+    window.show();
+    HostSession session(window, Path("workspace.ini"));
+    ASSERT_TRUE(session.Start(ZUTA_MODULE_PATH)) << session.error();
+    const QStringList hostMenus = {"&File", "&View", "&Window"};
+    EXPECT_EQ(MenuTitles(window), hostMenus);
+
+    host::IDocumentTemplate* documentTemplate = window.FindDocumentTemplate("ZUTA");
+    ASSERT_NE(documentTemplate, nullptr);
+    auto* frame =
+        qobject_cast<QMdiSubWindow*>(static_cast<QWidget*>(documentTemplate->OpenNewDocument()));
+    ASSERT_NE(frame, nullptr);
+    test::RunPostedEvents();
+    EXPECT_EQ(MenuTitles(window), (QStringList{"&File", "&View", "&Performance", "&Window"}));
+    // Shown by the host, not a second time inside the window.
+    const QList<QMenuBar*> ownBars = frame->widget()->findChildren<QMenuBar*>();
+    ASSERT_EQ(ownBars.size(), 1);
+    EXPECT_TRUE(ownBars[0]->isHidden());
+    // The host's entry is the module's menu with its commands and their enabling.
+    QMenu* menu = window.frameMenuShown();
+    ASSERT_NE(menu, nullptr);
+    QStringList entries;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            entries << action->text() + (action->isEnabled() ? "" : " (off)");
+        }
+    }
+    EXPECT_EQ(entries, (QStringList{"&Start", "S&top (off)", "RAW Data", "Graph", "S&ettings",
+                                    "Names mapping"}));
+
+    // Another window of the area takes its place: the menu goes, and comes back with it.
+    auto* other = window.mdiArea()->addSubWindow(new QWidget());
+    other->show();
+    window.mdiArea()->setActiveSubWindow(other);
+    test::RunPostedEvents();
+    EXPECT_EQ(MenuTitles(window), hostMenus);
+    window.mdiArea()->setActiveSubWindow(frame);
+    test::RunPostedEvents();
+    EXPECT_EQ(MenuTitles(window), (QStringList{"&File", "&View", "&Performance", "&Window"}));
+
+    frame->close();
+    test::RunPostedEvents();
+    EXPECT_EQ(window.frameMenuShown(), nullptr);
+    EXPECT_EQ(MenuTitles(window), hostMenus);
+    session.Shutdown(false);
+}
+
+TEST_F(HostApplicationTest, TheLoadedModuleIsNamedWithoutItsFolder) {
+    MainWindow window(Path("settings.ini"));
+    HostSession session(window, Path("workspace.ini"));
+    ASSERT_TRUE(session.Start(ZUTA_MODULE_PATH)) << session.error();
+    test::RunPostedEvents();
+    const QString first = window.outputPane()->toPlainText().split(QLatin1Char('\n')).front();
+    const std::string fileName = fs::path(ZUTA_MODULE_PATH).filename().string();
+    EXPECT_EQ(first.toStdString(),
+              "Loaded module " + fileName + " " + session.module().moduleVersion());
+    EXPECT_FALSE(first.contains(QLatin1Char('/')));
+    // "%03d.%02d.%02d.%02d"
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Loaded module \\S+ \\d{3}\\.\\d{2}\\.\\d{2}\\.\\d{2}$"))
+            .match(first)
+            .hasMatch())
+        << first.toStdString();
     session.Shutdown(false);
 }
 

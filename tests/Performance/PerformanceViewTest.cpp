@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
@@ -244,6 +245,13 @@ const ViewFlags kInitialNoFile = Flags(true, false, false, false, false, true, f
 const ViewFlags kInitialWithFile = Flags(true, false, true, true, false, true, false);
 const ViewFlags kCollecting = Flags(false, true, true, false, false, false, false);
 const ViewFlags kStopped = Flags(true, false, true, true, true, true, false);
+// Stop sent, collection not closed yet: nothing can be started, opened or saved.
+const ViewFlags kStopping = Flags(false, false, true, false, false, false, false);
+
+// Runs the window's events until the grace period of a Stop has ended.
+void FinishStop(const ViewRig& rig) {
+    ASSERT_TRUE(PumpUntil([&] { return !rig.view->stopPending(); }));
+}
 
 // The menu and the bar show exactly the flags of the view.
 void ExpectControlsShow(const ViewRig& rig, const ViewFlags& f) {
@@ -358,15 +366,60 @@ TEST(PerformanceView, InitialUpdateReopensTheLastSessionFile) {
     EXPECT_EQ(rig.Title(), "ZUTA Session: session_v2");
 }
 
-TEST(PerformanceView, InitialUpdateImportsALastRawLog) {
+TEST(PerformanceView, InitialUpdateReopensALastRawLogAsTheSession) {
     ViewRig rig(LastFile("boot.log"));
     CPerformanceView& view = *rig.view;
     EXPECT_EQ(view.flags(), kInitialWithFile);
     EXPECT_TRUE(view.fromRawLog());
     EXPECT_GT(view.rowCount(), 0);
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "NA");
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit), "0");
-    EXPECT_EQ(rig.Title(), "Exported Session: boot");
+    // Reopened, the log is shown as any session: its length and events, the session title.
+    const std::uint64_t ticks = view.data()->Read([](const StoreState& s) { return s.sumTicks; });
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit),
+              FormatTickDuration(ticks, view.settings()->armClockMhz));
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit),
+              std::to_string(view.data()->GetUserEventCount()));
+    EXPECT_EQ(rig.Title(), "ZUTA Session: boot");
+}
+
+TEST(PerformanceView, TitlesAfterReopenLoadAndImport) {
+    struct Case {
+        const char* lastFile; // reopened at start-up; null: nothing
+        const char* opened;   // then dropped onto the view; null: nothing
+        const char* title;
+    };
+    const Case cases[] = {
+        {"session_v2.zuta", nullptr, "ZUTA Session: session_v2"},
+        {"boot.log", nullptr, "ZUTA Session: boot"},
+        {nullptr, "session_v3_crlf.zuta", "ZUTA Session: session_v3_crlf"},
+        {nullptr, "boot.log", "Exported Session: boot"},
+        {"session_v2.zuta", "boot.log", "Exported Session: boot"},
+        {"boot.log", "session_v2.zuta", "ZUTA Session: session_v2"},
+        // A failed open keeps the title it had.
+        {nullptr, "bad_version.zuta", "Zutascope"},
+        {"session_v2.zuta", "bad_version.zuta", "ZUTA Session: session_v2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.lastFile ? c.lastFile : "-") + " then " +
+                     (c.opened ? c.opened : "-"));
+        ViewRig rig(c.lastFile != nullptr ? LastFile(c.lastFile) : RigOptions{});
+        if (c.opened != nullptr) {
+            rig.view->OpenDataFile(kDataDir + c.opened);
+        }
+        EXPECT_EQ(rig.Title(), c.title);
+        EXPECT_EQ(rig.frame->windowTitle(), c.title);
+    }
+}
+
+TEST(PerformanceView, AFailedReopenOfARawLogLeavesTheInitialState) {
+    ViewRig rig(LastFile("no_such_file.log"));
+    EXPECT_EQ(rig.view->flags(), kInitialNoFile);
+    EXPECT_FALSE(rig.view->fromRawLog());
+    EXPECT_EQ(rig.Title(), "Zutascope");
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
+    const std::vector<std::string> lines = rig.host.output.Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("Cannot import ", 0) == 0;
+    }));
 }
 
 TEST(PerformanceView, AFailedReopenLeavesTheInitialState) {
@@ -439,6 +492,10 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
         [&] { return view.taskTable().rowCount() > 0 && view.taskTable().row(0).runs > 0; }));
 
     rig.bar().stopButton()->click();
+    EXPECT_EQ(view.flags(), kStopping);
+    ExpectControlsShow(rig, kStopping);
+    EXPECT_TRUE(view.stopPending());
+    FinishStop(rig);
     EXPECT_EQ(view.flags(), kStopped);
     ExpectControlsShow(rig, kStopped);
     EXPECT_FALSE(view.cpuLoadTimer().isActive());
@@ -461,6 +518,129 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     EXPECT_TRUE(PumpUntil([&] {
         const auto commands = rig.agent->Commands();
         return !commands.empty() && commands.back().command == wire::kCmdStop;
+    }));
+}
+
+// The figures of the whole stream, as the target counted them, on the bar and in every row.
+void ExpectFiguresOfTheWholeStream(const ViewRig& rig) {
+    const CPerformanceView& view = *rig.view;
+    const agent::GroundTruth truth = rig.agent->Truth();
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit),
+              FormatSamplingDuration(view.data()->GetSamplingDuration()));
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit),
+              std::to_string(truth.userEventCount));
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::cpuLoadEdit),
+              std::to_string(truth.CpuLoad()) + " %");
+    std::size_t rowsExpected = 0;
+    for (const auto& [id, task] : truth.tasks) {
+        rowsExpected += task.type <= kTypeIrq;
+    }
+    ASSERT_EQ(view.rowCount(), static_cast<int>(rowsExpected));
+    for (int r = 0; r < view.rowCount(); ++r) {
+        const TaskRow& row = view.taskTable().row(static_cast<std::size_t>(r));
+        const auto it = truth.tasks.find(row.id);
+        ASSERT_NE(it, truth.tasks.end()) << row.id;
+        EXPECT_EQ(row.runs, it->second.runs) << row.name;
+        EXPECT_EQ(row.ticks, it->second.ticks) << row.name;
+    }
+}
+
+TEST(PerformanceViewStop, TheWindowKeepsRunningWhileTheLastBatchesArrive) {
+    ViewRig rig(Target());
+    CPerformanceView& view = *rig.view;
+    rig.CollectAll();
+    ASSERT_TRUE(PumpUntil([&] { return view.rowCount() > 0; }));
+    // Whatever the load timer showed last, the bar gets the load of the closed collection.
+    rig.bar().cpuLoadEdit()->setText(QStringLiteral("0"));
+
+    // An event of the window queued before Stop.
+    bool fired = false;
+    bool pendingWhenFired = false;
+    std::string durationWhenFired;
+    QTimer::singleShot(0, &view, [&] {
+        fired = true;
+        pendingWhenFired = view.stopPending();
+        durationWhenFired = rig.BarText(&CPerformanceControlBar::samplingDurationEdit);
+    });
+    const std::size_t sentBefore = rig.host.output.Count("Send Data to the Target");
+    rig.bar().stopButton()->click();
+    // Stop returns at once: "Stop" is on its way, the collection is still open.
+    EXPECT_FALSE(fired);
+    EXPECT_TRUE(view.stopPending());
+    EXPECT_EQ(rig.host.output.Count("Send Data to the Target"), sentBefore + 1);
+    EXPECT_EQ(view.flags(), kStopping);
+    EXPECT_FALSE(view.cpuLoadTimer().isActive());
+    // A second Stop during the grace period does nothing.
+    view.OnStop();
+    EXPECT_EQ(rig.host.output.Count("Send Data to the Target"), sentBefore + 1);
+
+    ASSERT_TRUE(PumpUntil([&] { return fired; }));
+    EXPECT_TRUE(pendingWhenFired);
+    EXPECT_EQ(durationWhenFired, "na");
+
+    FinishStop(rig);
+    EXPECT_EQ(view.flags(), kStopped);
+    ExpectControlsShow(rig, kStopped);
+    ExpectFiguresOfTheWholeStream(rig);
+    EXPECT_TRUE(PumpUntil([&] {
+        const auto commands = rig.agent->Commands();
+        return !commands.empty() && commands.back().command == wire::kCmdStop;
+    }));
+}
+
+TEST(PerformanceViewStop, StartDuringTheGracePeriodClosesTheStoppedCollectionFirst) {
+    ViewRig rig(Target());
+    CPerformanceView& view = *rig.view;
+    rig.CollectAll();
+    ASSERT_TRUE(PumpUntil([&] { return view.rowCount() > 0; }));
+    view.OnStop();
+    ASSERT_TRUE(view.stopPending());
+
+    rig.host.output.Clear();
+    view.OnStart();
+    EXPECT_FALSE(view.stopPending());
+    EXPECT_EQ(view.flags(), kCollecting);
+    EXPECT_EQ(view.rowCount(), 0);
+    EXPECT_TRUE(view.cpuLoadTimer().isActive());
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
+    // The first collection was closed before the second one started.
+    const std::size_t started = rig.host.output.IndexOf("DC Started");
+    ASSERT_NE(started, std::string::npos);
+    EXPECT_LT(rig.host.output.IndexOf("Send Data to the Target"), started);
+    EXPECT_EQ(rig.host.output.Count("DC Started"), 1U);
+
+    // The grace timer of the first Stop is gone: the second run stays running.
+    EXPECT_FALSE(view.stopGraceTimer().isActive());
+    test::RunPostedEvents();
+    EXPECT_EQ(view.flags(), kCollecting);
+    view.OnStop();
+    FinishStop(rig);
+    EXPECT_EQ(view.flags(), kStopped);
+}
+
+TEST(PerformanceViewStop, ClosingDuringTheGracePeriodStillClosesTheCollection) {
+    auto rig = std::make_unique<ViewRig>(Target());
+    rig->CollectAll();
+    ASSERT_TRUE(PumpUntil([&] { return rig->view->rowCount() > 0; }));
+    rig->view->OnStop();
+    ASSERT_TRUE(rig->view->stopPending());
+    RecordingOutput& output = rig->host.output;
+    const std::size_t before = output.Lines().size();
+    delete rig->frame;
+    rig->frame = nullptr;
+    // The view's teardown told the target and closed the collection itself.
+    const std::size_t terminating = output.IndexOf("Terminating", before);
+    ASSERT_NE(terminating, std::string::npos);
+    EXPECT_NE(output.IndexOf("Send Data to the Target", terminating), std::string::npos);
+    // The end of the grace period never comes to the deleted view: the window runs on past it.
+    bool later = false;
+    QTimer::singleShot(kStopGraceMs + 100, [&later] { later = true; });
+    EXPECT_TRUE(PumpUntil([&] { return later; }));
+    EXPECT_TRUE(PumpUntil([&] {
+        const auto commands = rig->agent->Commands();
+        return std::count_if(commands.begin(), commands.end(), [](const agent::ReceivedCommand& c) {
+                   return c.command == wire::kCmdStop;
+               }) >= 2;
     }));
 }
 
@@ -558,6 +738,7 @@ TEST(PerformanceViewNotifications, CorruptedDataStopsARunningCollectionOnce) {
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeCorruptedData);
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeCorruptedData);
     test::RunPostedEvents();
+    FinishStop(rig);
     EXPECT_EQ(rig.view->flags(), kStopped);
     ExpectControlsShow(rig, kStopped);
     EXPECT_EQ(rig.host.output.Count("Corrupted data received"), 1U);
@@ -587,6 +768,7 @@ TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks)
         // A stop on the fault unregisters the receiver: the rest of the stream is not awaited.
         ASSERT_TRUE(PumpUntil([&] { return rig.host.output.Count(c.line) > 0; }));
         test::RunPostedEvents();
+        FinishStop(rig);
         EXPECT_EQ(rig.host.output.Count(c.line), 1U);
         EXPECT_EQ(rig.view->flags(), c.stops ? kStopped : kCollecting);
         // What came before the fault is in the table.
@@ -609,6 +791,7 @@ TEST(PerformanceViewNotifications, ALostLinkStopsTheCollection) {
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeLinkClosed);
     test::RunPostedEvents();
     EXPECT_EQ(rig.host.output.Count("Target link lost"), 1U);
+    FinishStop(rig);
     EXPECT_EQ(rig.view->flags(), kStopped);
 }
 

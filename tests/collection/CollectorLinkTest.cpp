@@ -324,6 +324,22 @@ TEST(CollectionController, StatusLinesOfStartAndStop) {
     EXPECT_EQ(rig.link.sent.size(), 5u);
 }
 
+TEST(CollectionController, StopInTwoStepsTellsTheAgentOnce) {
+    ControllerRig rig;
+    ASSERT_TRUE(rig.controller->Start());
+    rig.controller->RequestStop();
+    rig.controller->RequestStop();
+    EXPECT_TRUE(rig.controller->collecting()); // the collection closes only in the second step
+    rig.controller->FinishStop();
+    EXPECT_FALSE(rig.controller->collecting());
+    EXPECT_EQ(rig.link.Names(),
+              (std::vector<std::string>{"register", "raw", "Start", "unregister", "Stop"}));
+    // The next run stops again.
+    ASSERT_TRUE(rig.controller->Start());
+    rig.controller->Stop();
+    EXPECT_EQ(rig.link.Names().back(), "Stop");
+}
+
 TEST(CollectionController, TaskInfoOnlyForTaskRowsDuringACollection) {
     ControllerRig rig;
     ASSERT_TRUE(rig.controller->Start());
