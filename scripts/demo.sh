@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds the command-line tool, starts the simulated target, collects a few seconds
-# from it, saves the session, exports the text table and prints the table. Everything it writes
-# lands in out/demo (or the folder given as the first argument).
+# The main job: builds the command-line tool and the window, starts the simulated target, collects
+# a few seconds from it, saves the session, exports the text table, prints the table and draws the
+# main window with the collection as a picture. Everything it writes lands in out/demo (or the
+# folder given as the first argument).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -9,12 +10,15 @@ out=${1:-$repo/out/demo}
 build=$repo/build/demo
 
 bash "$repo/scripts/install-deps.sh"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUTA_TESTS=OFF -DZUTA_GUI=OFF \
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUTA_TESTS=OFF -DZUTA_GUI=ON \
     >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" --parallel "${ZUTA_JOBS:-2}" --target zuta zuta-agent
+cmake --build "$build" --parallel "${ZUTA_JOBS:-2}" --target zuta zuta-agent zuta-host ZUTA
 
 mkdir -p "$out"
 "$build/tools/zuta/zuta" demo --out-dir "$out" --seconds "${ZUTA_DEMO_SECONDS:-3}" --clock 200
+QT_QPA_PLATFORM=offscreen "$build/tools/zuta/zuta" screenshot main -o "$out/main-window.png" \
+    "$out/demo.zuta" 2>/dev/null
+echo "Wrote $out/main-window.png"
 echo
 echo "Replaying the capture that ships in examples/:"
 "$build/tools/zuta/zuta" replay -q "$repo/examples/modem-full.zcap" --settings "$out/settings.ini"
