@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 namespace zuta {
@@ -35,16 +37,17 @@ public:
     void push_back(const SampleRecord& r) {
         const std::size_t slot = size_ & (kChunkSize - 1);
         if (slot == 0 && (size_ >> kChunkShift) == chunks_.size())
-            chunks_.push_back(std::make_unique_for_overwrite<SampleRecord[]>(kChunkSize));
-        chunks_[size_ >> kChunkShift][slot] = r;
+            chunks_.emplace_back(
+                static_cast<SampleRecord*>(::operator new(kChunkSize * sizeof(SampleRecord))));
+        std::construct_at(chunks_[size_ >> kChunkShift].get() + slot, r);
         ++size_;
     }
 
     const SampleRecord& operator[](std::size_t i) const {
-        return chunks_[i >> kChunkShift][i & (kChunkSize - 1)];
+        return chunks_[i >> kChunkShift].get()[i & (kChunkSize - 1)];
     }
     SampleRecord& operator[](std::size_t i) {
-        return chunks_[i >> kChunkShift][i & (kChunkSize - 1)];
+        return chunks_[i >> kChunkShift].get()[i & (kChunkSize - 1)];
     }
     const SampleRecord& back() const { return (*this)[size_ - 1]; }
 
@@ -67,7 +70,13 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<SampleRecord[]>> chunks_;
+    // A chunk is raw storage: records are constructed as they are appended, so a new chunk costs
+    // no pass over memory that is about to be written anyway.
+    struct ChunkDeleter {
+        void operator()(SampleRecord* chunk) const { ::operator delete(chunk); }
+    };
+    static_assert(std::is_trivially_destructible_v<SampleRecord>);
+    std::vector<std::unique_ptr<SampleRecord, ChunkDeleter>> chunks_;
     std::size_t size_ = 0;
 };
 

@@ -45,68 +45,73 @@ void TimeByte(StreamTiming& timing, std::uint8_t subTick, std::uint16_t counter)
     timing.lastByteTime = t;
 }
 
+// Takes frames and markers that start before `stop` while six bytes remain from where they start;
+// returns the position reached. Where six bytes remain, the frame test and the marker test cannot
+// both match (a frame starts with 0..3), so their order does not matter.
+template <bool kTimed>
+std::size_t ScanUnits(const std::uint8_t* data, std::size_t n, std::size_t p, std::size_t stop,
+                      std::uint8_t* out, std::size_t& count, StreamTiming* timing) {
+    while (p < stop && p + wire::kFrameSize <= n) {
+        if (IsFrameStart(data[p], data[p + 1])) {
+            out[count++] = data[p + wire::kFramePayloadOffset];
+            if constexpr (kTimed)
+                TimeByte(*timing, data[p], wire::ReadU16(data + p + wire::kFrameCounterOffset));
+            p += wire::kFrameSize;
+        } else if (IsWrapMarker(data[p], data[p + 1])) {
+            if constexpr (kTimed)
+                ++timing->wrapCount;
+            p += wire::kWrapMarkerSize;
+        } else {
+            ++p;
+        }
+    }
+    return p;
+}
+
+std::size_t Scan(const std::uint8_t* data, std::size_t n, std::size_t p, std::size_t stop,
+                 std::uint8_t* out, std::size_t& count, StreamTiming* timing) {
+    return timing != nullptr ? ScanUnits<true>(data, n, p, stop, out, count, timing)
+                             : ScanUnits<false>(data, n, p, stop, out, count, timing);
+}
+
 } // namespace
 
 void StreamDecoder::DecodeFramedStream(const std::uint8_t* bytes, std::size_t length,
                                        std::vector<std::uint8_t>& payload, StreamTiming* timing) {
-    const std::uint8_t* data = bytes;
-    std::size_t n = length;
-    if (carryLength_ > 0) {
-        joined_.resize(carryLength_ + length);
-        std::memcpy(joined_.data(), carry_, carryLength_);
-        if (length > 0)
-            std::memcpy(joined_.data() + carryLength_, bytes, length);
-        carryLength_ = 0;
-        data = joined_.data();
-        n = joined_.size();
-    }
-    if (n == 0)
-        return;
-
     const std::size_t start = payload.size();
-    payload.resize(start + n / wire::kFrameSize + 1);
+    payload.resize(start + (carryLength_ + length) / wire::kFrameSize + 1);
     std::uint8_t* out = payload.data() + start;
     std::size_t count = 0;
-    std::size_t p = 0;
 
-    // Where six bytes remain, the frame test and the marker test cannot both match (a frame starts
-    // with 0..3), so their order does not matter and the loop needs no bounds checks.
-    if (timing == nullptr) {
-        while (p + wire::kFrameSize <= n) {
-            if (IsFrameStart(data[p], data[p + 1])) {
-                out[count++] = data[p + wire::kFramePayloadOffset];
-                p += wire::kFrameSize;
-            } else if (IsWrapMarker(data[p], data[p + 1])) {
-                p += wire::kWrapMarkerSize;
-            } else {
-                ++p;
-            }
-        }
-    } else {
-        while (p + wire::kFrameSize <= n) {
-            if (IsFrameStart(data[p], data[p + 1])) {
-                out[count++] = data[p + wire::kFramePayloadOffset];
-                TimeByte(*timing, data[p], wire::ReadU16(data + p + wire::kFrameCounterOffset));
-                p += wire::kFrameSize;
-            } else if (IsWrapMarker(data[p], data[p + 1])) {
-                ++timing->wrapCount;
-                p += wire::kWrapMarkerSize;
-            } else {
-                ++p;
-            }
+    const std::uint8_t* data = bytes;
+    std::size_t n = length;
+    std::size_t p = 0;
+    // The carried tail and the first bytes of this batch are scanned in a small buffer until the
+    // scan has left the carried bytes; then it goes on in the batch itself, which is not copied.
+    std::uint8_t seam[sizeof carry_ + wire::kFrameSize];
+    if (carryLength_ > 0) {
+        const std::size_t carried = carryLength_;
+        const std::size_t taken = std::min(length, wire::kFrameSize);
+        std::memcpy(seam, carry_, carried);
+        if (taken > 0)
+            std::memcpy(seam + carried, bytes, taken);
+        carryLength_ = 0;
+        const std::size_t q = Scan(seam, carried + taken, 0, carried, out, count, timing);
+        if (q >= carried) {
+            p = q - carried;
+        } else {
+            // The batch is too short to get past the carried bytes: the seam is all there is.
+            data = seam;
+            n = carried + taken;
+            p = q;
         }
     }
+    p = Scan(data, n, p, n, out, count, timing);
     // Fewer than six bytes left: count the markers that are whole, keep the rest for next time.
-    while (p < n) {
-        if (p + wire::kWrapMarkerSize > n)
-            break;
-        if (IsWrapMarker(data[p], data[p + 1])) {
-            if (timing != nullptr)
-                ++timing->wrapCount;
-            p += wire::kWrapMarkerSize;
-            continue;
-        }
-        break;
+    while (p + wire::kWrapMarkerSize <= n && IsWrapMarker(data[p], data[p + 1])) {
+        if (timing != nullptr)
+            ++timing->wrapCount;
+        p += wire::kWrapMarkerSize;
     }
     carryLength_ = n - p;
     if (carryLength_ > 0)

@@ -46,7 +46,6 @@ private:
     // marker, or the start of a frame that was cut. It is put in front of the next batch.
     std::uint8_t carry_[8] = {};
     std::size_t carryLength_ = 0;
-    std::vector<std::uint8_t> joined_;
 };
 
 } // namespace zuta
