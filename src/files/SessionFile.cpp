@@ -409,8 +409,8 @@ void ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
     const std::int32_t events = static_cast<std::int32_t>(eventCount);
 
     TaskIndex index(s);
-    // The task that switched in last; function events add their counters to it once.
-    TaskRecord* running = index.Find(0);
+    // The task of the run sample before, to which the function events after it belong.
+    TaskRecord* running = nullptr;
     SampleRecord r;
     for (std::int32_t i = 0; i < events; ++i) {
         if (!ReadPlainEventLine(in, r)) {
@@ -444,24 +444,28 @@ void ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
                 return;
         }
 
-        if (IsFunctionEvent(r.kind))
-            ++s.functionEventCount;
-        else if (r.kind != static_cast<std::uint32_t>(RecordKind::UserEvent))
-            ++s.switchCount;
+        // The figures are rebuilt as the collection built them: a run counts into its task, the
+        // function events after it into that same task, and a user event's data word is no
+        // counter.
+        s.samples.push_back(r);
+        if (r.kind == static_cast<std::uint32_t>(RecordKind::UserEvent))
+            continue;
         s.sumValue0 += r.value0;
         s.sumValue1 += r.value1;
         s.sumValue2 += r.value2;
         s.sumTicks += r.ticks;
-        s.samples.push_back(r);
-        if (TaskRecord* task = index.Find(r.id))
-            AddSample(*task, r);
-        if (IsSwitch(r.kind)) {
-            running = index.Find(r.id);
-        } else if (IsFunctionEvent(r.kind)) {
+        if (IsFunctionEvent(r.kind)) {
+            ++s.functionEventCount;
             if (running != nullptr)
                 AddSample(*running, r);
-            running = index.Find(0);
+            continue;
         }
+        ++s.switchCount;
+        TaskRecord* task = index.Find(r.id);
+        if (task != nullptr)
+            AddSample(*task, r);
+        if (IsSwitch(r.kind))
+            running = task;
     }
 }
 

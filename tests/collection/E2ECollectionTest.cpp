@@ -4,6 +4,7 @@
 #include "agent/CollectorAgent.h"
 #include "collection/CollectionController.h"
 #include "collection/CollectionReplay.h"
+#include "collection/TaskTable.h"
 #include "engine/WireEncoder.h"
 #include "engine/WireFormat.h"
 #include "files/SessionFile.h"
@@ -112,29 +113,28 @@ TEST_P(EndToEnd, ModuleFiguresEqualTheAgentsGroundTruth) {
     EXPECT_EQ(rig.store.view.CountStatus(host::kCodeCorruptedData), 0u);
     EXPECT_FALSE(rig.controller->collecting());
 
-    // The session file written after the run reloads to the same table. The file keeps runs; it
-    // rebuilds ticks and sums from the samples, which gives the live figures back for every task
-    // whose runs held no function events.
+    // The session file written after the run reloads to the same table, in absolute figures and
+    // in shares.
     const std::string path = (rig.store.folder / "run.zuta").string();
     std::string error;
     ASSERT_TRUE(SaveSessionFile(rig.store.data, path, error)) << error;
     StoreRig reloaded(GetParam());
     ASSERT_TRUE(LoadSessionFile(reloaded.data, path, error)) << error;
-    for (const auto& [id, expected] : truth.tasks) {
-        if (expected.type > kTypeIrq)
-            continue;
-        TaskRecord before;
-        TaskRecord after;
-        ASSERT_TRUE(rig.store.data.GetTaskById(id, before));
-        ASSERT_TRUE(reloaded.data.GetTaskById(id, after)) << id;
-        EXPECT_EQ(after.name, before.name);
-        EXPECT_EQ(after.runs, before.runs);
-        if (expected.functionEvents > 0)
-            continue;
-        EXPECT_EQ(after.ticks, before.ticks);
-        EXPECT_EQ(after.sumValue0, before.sumValue0);
-        EXPECT_EQ(after.sumValue1, before.sumValue1);
-        EXPECT_EQ(after.sumValue2, before.sumValue2);
+    for (const bool percent : {false, true}) {
+        const auto tableOf = [&](const CPerformanceData& data) {
+            TaskTable table;
+            table.BuildColumns(1, false);
+            table.RebuildRows(data);
+            table.RefreshStatistics(data, StatisticsOptions{percent, false, 208.0f});
+            return table;
+        };
+        const TaskTable live = tableOf(rig.store.data);
+        const TaskTable again = tableOf(reloaded.data);
+        ASSERT_EQ(again.rowCount(), live.rowCount());
+        for (std::size_t row = 0; row < live.rowCount(); ++row)
+            for (std::size_t column = 0; column < live.columns().size(); ++column)
+                EXPECT_EQ(again.Cell(row, column), live.Cell(row, column))
+                    << "row " << row << " column " << column << (percent ? " in shares" : "");
     }
 }
 

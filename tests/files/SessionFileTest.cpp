@@ -45,7 +45,7 @@ void ExpectLoadedV2Store(const StoreFixture& f) {
     EXPECT_EQ(f.Task(0x3eb), (TaskRecord{"IDLE_TASK", 0x3eb, 0, 2, 620, 43, 16, 375, 11220}));
     EXPECT_EQ(f.Task(0x3ec), (TaskRecord{"Timer_HISR", 0x3ec, 1, 1, 150, 10, 3, 125, 2000}));
     EXPECT_EQ(f.Task(0x7), (TaskRecord{"IRQ7", 0x7, 2, 1, 40, 4, 2, 50, 800}));
-    EXPECT_EQ(f.Task(0x1394), (TaskRecord{"Fn12", 0x1394, 3, 0, 10, 2, 1, 6, 100}));
+    EXPECT_EQ(f.Task(0x1394), (TaskRecord{"Fn12", 0x1394, 3, 0, 0, 0, 0, 0, 0}));
     f.data.Read([](const StoreState& s) {
         EXPECT_EQ(s.cpuType, 1u);
         EXPECT_EQ(s.samplingDuration, 12u);
@@ -53,7 +53,7 @@ void ExpectLoadedV2Store(const StoreFixture& f) {
         EXPECT_EQ(s.switchCount, 4u);
         EXPECT_EQ(s.functionEventCount, 1u);
         EXPECT_EQ(s.sumTicks, 14020u);
-        EXPECT_EQ(s.sumValue0, 852u); // the user event's data word included
+        EXPECT_EQ(s.sumValue0, 810u); // the user event's data word is no counter
         EXPECT_EQ(s.sumValue1, 57u);
         EXPECT_EQ(s.sumValue2, 21u);
     });
@@ -391,7 +391,9 @@ TEST_F(SessionFileTest, MemoryWordsComeBackInPlaceAndEarlierEntriesWin) {
     EXPECT_NE(text.find("\nB , 0x3ec , 1 , 0 , 2 , 1 , 3, 4 \n"), std::string::npos);
 }
 
-TEST_F(SessionFileTest, FunctionEventsCountIntoTheTaskThatSwitchedInOnce) {
+// Reloading gives the figures the collection had: every function event after a run sample counts
+// into that run's task, none into the function's own record.
+TEST_F(SessionFileTest, FunctionEventsCountIntoTheRunBeforeThem) {
     ASSERT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 3\nUserDataCount= 0\n"
                          "T , 0x3e9 , 1 , 0 , 0 , 0 , 0, 0 \n"
                          "F , 0x1389 , 0 , 3 , 0 , 0 , 0, 0 \n"
@@ -401,12 +403,12 @@ TEST_F(SessionFileTest, FunctionEventsCountIntoTheTaskThatSwitchedInOnce) {
                          "0x1389, 4; 20 , 2 , 0 , 0 , 2\n"
                          "0x138a, 5; 30 , 3 , 0 , 0 , 3\n"))
         << error;
-    EXPECT_EQ(f.Task(0x3e9).ticks, 120u);
-    EXPECT_EQ(f.Task(0x3e9).sumValue0, 12u);
-    EXPECT_EQ(f.Task(0x3e9).lastValue3, 2u);
+    EXPECT_EQ(f.Task(0x3e9).ticks, 150u);
+    EXPECT_EQ(f.Task(0x3e9).sumValue0, 15u);
+    EXPECT_EQ(f.Task(0x3e9).lastValue3, 3u);
     EXPECT_EQ(f.Task(0x3e9).runs, 1u); // from the task line, not counted
-    EXPECT_EQ(f.Task(0x1389).ticks, 20u);
-    EXPECT_EQ(f.Task(0x138a).ticks, 30u);
+    EXPECT_EQ(f.Task(0x1389).ticks, 0u);
+    EXPECT_EQ(f.Task(0x138a).ticks, 0u);
     EXPECT_EQ(f.data.GetFunctionEventCount(), 2u);
 }
 
