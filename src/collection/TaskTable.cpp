@@ -1,6 +1,7 @@
 #include "collection/TaskTable.h"
 
 #include "engine/PerformanceData.h"
+#include "settings/PerformanceSettings.h"
 
 #include <algorithm>
 #include <charconv>
@@ -45,19 +46,6 @@ std::int64_t Signed(std::uint64_t value) {
 
 double Quotient(std::int64_t numerator, std::int64_t denominator) {
     return static_cast<double>(numerator) / static_cast<double>(denominator);
-}
-
-// The clock of the MIPS and MHz columns as a whole number of MHz.
-std::int64_t WholeClockMhz(const StatisticsOptions& options) {
-    double clock = options.externalTsMode ? 10000.0 : static_cast<double>(options.armClockMhz);
-    if (clock == 0.0 || std::isnan(clock))
-        clock = 1.0;
-    constexpr double kLimit = 9.2e18;
-    if (clock >= kLimit)
-        return std::numeric_limits<std::int64_t>::max();
-    if (clock <= -kLimit)
-        return std::numeric_limits<std::int64_t>::min();
-    return static_cast<std::int64_t>(clock);
 }
 
 // clock × counter as a 64-bit product that wraps instead of overflowing.
@@ -169,7 +157,8 @@ void TaskTable::RefreshStatistics(const CPerformanceData& data, const Statistics
     const Totals totals = data.Read([](const StoreState& s) {
         return Totals{s.switchCount, s.sumTicks, {s.sumValue0, s.sumValue1, s.sumValue2}};
     });
-    const std::int64_t clockMhz = WholeClockMhz(options);
+    const std::int64_t clockMhz =
+        PerformanceSettings::WholeClockMhz(options.externalTsMode, options.armClockMhz);
 
     for (Row& row : rows_) {
         TaskRecord task;

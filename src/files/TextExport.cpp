@@ -86,15 +86,7 @@ std::int64_t Product(std::int64_t clockMhz, std::uint64_t counter) {
 } // namespace
 
 std::int64_t ExportClockMhz(const PerformanceSettings& settings) {
-    double clock = settings.externalTsMode ? 10000.0 : static_cast<double>(settings.armClockMhz);
-    if (clock == 0.0 || std::isnan(clock))
-        clock = 1.0;
-    constexpr double kLimit = 9.2e18;
-    if (clock >= kLimit)
-        return std::numeric_limits<std::int64_t>::max();
-    if (clock <= -kLimit)
-        return std::numeric_limits<std::int64_t>::min();
-    return static_cast<std::int64_t>(clock);
+    return PerformanceSettings::WholeClockMhz(settings.externalTsMode, settings.armClockMhz);
 }
 
 std::string FormatExportLine(const CPerformanceData& data, std::uint32_t id,

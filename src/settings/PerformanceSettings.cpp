@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -121,6 +122,19 @@ std::string PerformanceSettings::DefaultDumpPath() {
     if (home == nullptr || *home == '\0')
         return "./ZUTAData";
     return (std::filesystem::path(home) / "ZUTAData").string();
+}
+
+std::int64_t PerformanceSettings::WholeClockMhz(bool externalTsMode, float armClockMhz) {
+    double clock = externalTsMode ? 10000.0 : static_cast<double>(armClockMhz);
+    if (clock == 0.0 || std::isnan(clock))
+        clock = 1.0;
+    // Out of range of the integer: the nearest end rather than an undefined conversion.
+    constexpr double kLimit = 9.2e18;
+    if (clock >= kLimit)
+        return std::numeric_limits<std::int64_t>::max();
+    if (clock <= -kLimit)
+        return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(clock);
 }
 
 } // namespace zuta

@@ -36,6 +36,10 @@ struct PerformanceSettings {
     // Writes every stored field in the fixed key order and commits; false when the commit failed.
     bool save(host::ISettingsStore& store) const;
 
+    // The core clock of the MIPS and MHz figures as a whole number of MHz: 10000 in external-TS
+    // mode, else armClockMhz with its fraction cut; an unknown clock (0) counts as 1.
+    static std::int64_t WholeClockMhz(bool externalTsMode, float armClockMhz);
+
     // 3 external time stamps, 2 simple, 0 normal.
     std::uint32_t SamplingMode() const { return externalTsMode ? 3u : simpleMode ? 2u : 0u; }
 
