@@ -17,11 +17,17 @@ function(zuta_layer name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE zuta_options)
 endfunction()
 
+# Helpers every test may use (recorders, temporary folders, store services), included as
+# "support/...". Header only: a test links the layers the headers it includes need.
+add_library(zuta_test_support INTERFACE)
+target_include_directories(zuta_test_support INTERFACE ${PROJECT_SOURCE_DIR}/tests)
+
 # Adds one GoogleTest executable registered with CTest: zuta_test(NAME SOURCES ... DEPS ...).
 function(zuta_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest_main GTest::gmock zuta_options)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} zuta_test_support GTest::gtest_main
+                                          GTest::gmock zuta_options)
     target_compile_definitions(${name} PRIVATE ZUTA_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "QtTestApp.h"
 #include "WorkspaceFile.h"
+#include "support/TempFolder.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -10,9 +11,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <thread>
 
 namespace zuta::hostapp {
@@ -24,24 +23,12 @@ class HostApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::TestApplication();
-        folder_ = fs::temp_directory_path() /
-                  ("zuta-host-test-" +
-                   std::to_string(::testing::UnitTest::GetInstance()->current_test_info()->line()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    std::string Path(const char* name) const { return (folder_ / name).string(); }
-
-    static std::string ReadText(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        ASSERT_FALSE(folder_.path().empty());
     }
 
-    fs::path folder_;
+    std::string Path(const char* name) const { return folder_ / name; }
+
+    test::TempFolder folder_{"zuta-host-test"};
 };
 
 TEST_F(HostApplicationTest, WorkspaceSurvivesARestartThroughTheLoadedModule) {
@@ -61,7 +48,7 @@ TEST_F(HostApplicationTest, WorkspaceSurvivesARestartThroughTheLoadedModule) {
         EXPECT_EQ(window.FindDocumentTemplate("ZUTA"), nullptr);
         EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
     }
-    const std::string text = ReadText(workspace);
+    const std::string text = test::ReadFileBytes(workspace);
     EXPECT_NE(text.find("ZUTA Window=1"), std::string::npos) << text;
     EXPECT_NE(text.find("ZUTA Window Placement=Normal"), std::string::npos) << text;
     EXPECT_NE(text.find("ZUTA Window Rect=RECT(10,20,410,320)"), std::string::npos) << text;

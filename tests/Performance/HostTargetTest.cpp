@@ -6,21 +6,17 @@
 #include "agent/CollectorAgent.h"
 #include "collection/CollectionController.h"
 #include "collection/CollectionView.h"
-#include "engine/MemoryStatsTable.h"
 #include "engine/PerformanceData.h"
-#include "host/MemorySettingsStore.h"
-#include "host/OutputWindow.h"
-#include "settings/PerformanceSettings.h"
+#include "support/StoreServices.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
 
 #include <QImage>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 
 namespace zuta::hostapp {
 namespace {
@@ -34,15 +30,7 @@ std::size_t ThreadCount() {
     return count;
 }
 
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+using test::WaitUntil;
 
 class QuietView final : public ICollectionView {
 public:
@@ -52,27 +40,26 @@ public:
     void ArmTableRefresh() override {}
 };
 
-class QuietOutput final : public host::IOutputWindow {
-public:
-    void WriteStatusLine(std::string_view) override {}
-    void WriteRawText(std::string_view) override {}
+// A store as the view wires it, its notifications and table hooks dropped.
+struct QuietStore : test::StoreServices {
+    QuietStore() { Connect(data, view); }
+
+    QuietView view;
+    CPerformanceData data;
 };
 
 class HostTargetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::TestApplication();
-        std::string pattern = (fs::temp_directory_path() / "zuta-target-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        ASSERT_FALSE(folder_.path().empty());
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
-    fs::path folder_;
+    test::TempFolder folder_{"zuta-target"};
 };
 
 TEST_F(HostTargetTest, SimulatedTargetServesACollectionAndEveryThreadIsJoined) {
-    MainWindow window((folder_ / "settings.ini").string());
+    MainWindow window(folder_ / "settings.ini");
     const std::size_t threadsBefore = ThreadCount();
     {
         TargetConnection target;
@@ -91,37 +78,22 @@ TEST_F(HostTargetTest, SimulatedTargetServesACollectionAndEveryThreadIsJoined) {
         ASSERT_NE(host.DataLink(), nullptr);
         ASSERT_NE(host.SenderNameResolver(), nullptr);
 
-        PerformanceSettings settings;
-        settings.dumpPath = folder_.string();
-        MemoryStatsTable memory;
-        QuietView view;
-        QuietOutput output;
-        host::MemorySettingsStore store;
-        CPerformanceData data;
-        CPerformanceData::Services storeServices;
-        storeServices.settings = &settings;
-        storeServices.memoryStats = &memory;
-        storeServices.notify = &view;
-        storeServices.output = &output;
-        storeServices.settingsStore = &store;
-        data.Initialise(storeServices);
-        data.SetFinishDelay(std::chrono::milliseconds(0));
-
+        QuietStore store;
         CollectionServices services;
-        services.data = &data;
-        services.settings = &settings;
-        services.output = &output;
+        services.data = &store.data;
+        services.settings = &store.settings;
+        services.output = &store.output;
         services.commandLink = host.CommandLink();
         services.dataLink = host.DataLink();
         services.resolver = host.SenderNameResolver();
-        services.view = &view;
+        services.view = &store.view;
         auto controller = std::make_unique<CollectionController>(services);
         ASSERT_TRUE(controller->Start());
         EXPECT_TRUE(WaitUntil([&] { return controller->endpoint().started(); }));
         EXPECT_TRUE(WaitUntil([&] { return target.simulatedAgent()->streamBytesSent() > 0; }));
         EXPECT_TRUE(WaitUntil([&] {
             std::uint64_t switches = 0;
-            data.Read([&](const StoreState& state) { switches = state.switchCount; });
+            store.data.Read([&](const StoreState& state) { switches = state.switchCount; });
             return switches > 0;
         }));
         controller->Stop();
@@ -174,9 +146,9 @@ int RunCommand(const std::string& command) {
 TEST_F(HostTargetTest, HostWithTheSimulatedTargetStartsDrawsAndExits) {
     const fs::path png = folder_ / "simulate.png";
     const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + ZUTA_HOST_PATH +
-                                "' --simulate --settings '" + (folder_ / "s.ini").string() +
-                                "' --workspace '" + (folder_ / "w.ini").string() +
-                                "' --screenshot '" + png.string() + "' 2>/dev/null";
+                                "' --simulate --settings '" + (folder_ / "s.ini") +
+                                "' --workspace '" + (folder_ / "w.ini") + "' --screenshot '" +
+                                png.string() + "' 2>/dev/null";
     EXPECT_EQ(RunCommand(command), 0);
     EXPECT_FALSE(QImage(QString::fromStdString(png.string())).isNull());
 }
@@ -197,7 +169,7 @@ TEST_F(HostTargetTest, ScreenshotCommandRendersTheMainWindowWithASession) {
     EXPECT_FALSE(fs::exists(home / ".config" / "zuta"));
 
     EXPECT_NE(RunCommand("'" + std::string(ZUTA_TOOL_PATH) + "' screenshot main -o '" +
-                         png.string() + "' --host '" + (folder_ / "missing-host").string() +
+                         png.string() + "' --host '" + (folder_ / "missing-host") +
                          "' 2>/dev/null"),
               0);
     EXPECT_NE(RunCommand("'" + std::string(ZUTA_TOOL_PATH) + "' screenshot dialog -o '" +

@@ -8,13 +8,13 @@
 #include "QtTestApp.h"
 #include "host/MemorySettingsStore.h"
 #include "host/Workspace.h"
+#include "support/TempFolder.h"
 
 #include <QDockWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QVariant>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace zuta::performance {
@@ -38,8 +38,7 @@ class PerformanceModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::TestApplication();
-        window_ = std::make_unique<hostapp::MainWindow>(
-            (std::filesystem::temp_directory_path() / "zuta-module-test-settings.ini").string());
+        window_ = std::make_unique<hostapp::MainWindow>(folder_ / "settings.ini");
         window_->resize(1200, 900);
         window_->show();
         ASSERT_TRUE(Init());
@@ -68,6 +67,7 @@ protected:
                    : nullptr;
     }
 
+    test::TempFolder folder_{"zuta-module-test"};
     std::unique_ptr<hostapp::MainWindow> window_;
 };
 

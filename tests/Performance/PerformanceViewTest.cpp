@@ -18,6 +18,8 @@
 #include "host/OutputWindow.h"
 #include "link/HostLink.h"
 #include "settings/PerformanceSettings.h"
+#include "support/Recorders.h"
+#include "support/TempFolder.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -31,14 +33,11 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace zuta::performance {
@@ -51,7 +50,8 @@ void PrintTo(const ViewFlags& f, std::ostream* os) {
 
 namespace {
 
-namespace fs = std::filesystem;
+using test::RecordingMessageBox;
+using test::RecordingOutput;
 
 const std::string kDataDir = std::string(ZUTA_TEST_DATA_DIR) + "/files/";
 
@@ -68,52 +68,6 @@ bool PumpUntil(const std::function<bool()>& condition,
     }
     return true;
 }
-
-class RecordingOutput final : public host::IOutputWindow {
-public:
-    void WriteStatusLine(std::string_view text) override {
-        std::lock_guard lock(mutex_);
-        lines_.emplace_back(text);
-    }
-    void WriteRawText(std::string_view) override {}
-
-    std::vector<std::string> Lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-    std::size_t Count(const std::string& text) const {
-        const std::vector<std::string> lines = Lines();
-        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), text));
-    }
-    // Position of the first line equal to `text` at or after `from`, or npos.
-    std::size_t IndexOf(const std::string& text, std::size_t from = 0) const {
-        const std::vector<std::string> lines = Lines();
-        for (std::size_t i = from; i < lines.size(); ++i) {
-            if (lines[i] == text) {
-                return i;
-            }
-        }
-        return std::string::npos;
-    }
-    void Clear() {
-        std::lock_guard lock(mutex_);
-        lines_.clear();
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
-
-class RecordingMessageBox final : public host::IMessageBox {
-public:
-    host::MessageResult Show(std::string_view text, std::string_view, host::MessageIcon,
-                             host::MessageButtons) override {
-        shown.emplace_back(text);
-        return host::MessageResult::Ok;
-    }
-    std::vector<std::string> shown;
-};
 
 // The host window as the view sees it, with or without links to a target.
 class FakeHost final : public host::IHostWindow {
@@ -165,10 +119,8 @@ class ViewRig {
 public:
     explicit ViewRig(const RigOptions& options = {}) {
         test::TestApplication();
-        std::string pattern = (fs::temp_directory_path() / "zuta-view-XXXXXX").string();
-        folder_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
         PerformanceSettings settings;
-        settings.dumpPath = folder_.string();
+        settings.dumpPath = folder_.path().string();
         settings.lastOpenFile = options.lastOpenFile;
         settings.save(host.store);
 
@@ -204,10 +156,6 @@ public:
         if (link) {
             link->Close();
         }
-        std::error_code ec;
-        if (!folder_.empty()) {
-            fs::remove_all(folder_, ec);
-        }
     }
 
     CPerformanceControlBar& bar() const { return *frame->controlBar(); }
@@ -227,7 +175,7 @@ public:
             PumpUntil([&] { return link->dataBytesDelivered() == agent->streamBytesSent(); }));
     }
 
-    fs::path folder_;
+    test::TempFolder folder_;
     std::unique_ptr<agent::CollectorAgent> agent;
     std::unique_ptr<link::HostLink> link;
     FakeHost host;
@@ -416,7 +364,7 @@ TEST(PerformanceView, AFailedReopenOfARawLogLeavesTheInitialState) {
     EXPECT_FALSE(rig.view->fromRawLog());
     EXPECT_EQ(rig.Title(), "Zutascope");
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
-    const std::vector<std::string> lines = rig.host.output.Lines();
+    const std::vector<std::string> lines = rig.host.output.Status();
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         return line.rfind("Cannot import ", 0) == 0;
     }));
@@ -431,7 +379,7 @@ TEST(PerformanceView, AFailedReopenLeavesTheInitialState) {
         EXPECT_EQ(rig.Title(), "Zutascope");
         EXPECT_EQ(rig.view->rowCount(), 0);
         EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
-        const std::vector<std::string> lines = rig.host.output.Lines();
+        const std::vector<std::string> lines = rig.host.output.Status();
         EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
             return line.rfind("Cannot load ", 0) == 0;
         }));
@@ -441,7 +389,7 @@ TEST(PerformanceView, AFailedReopenLeavesTheInitialState) {
 TEST(PerformanceView, StartWithoutATargetSaysSoAndChangesNothing) {
     ViewRig rig(LastFile("session_v2.zuta"));
     rig.bar().startButton()->click();
-    EXPECT_EQ(rig.host.output.Count("Target not connected"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("Target not connected"), 1U);
     EXPECT_EQ(rig.view->flags(), kInitialWithFile);
     EXPECT_EQ(rig.view->rowCount(), 3);
     EXPECT_FALSE(rig.view->cpuLoadTimer().isActive());
@@ -463,7 +411,7 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     EXPECT_EQ(view.taskList()->model()->rowCount(), 0);
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
     EXPECT_TRUE(view.cpuLoadTimer().isActive());
-    EXPECT_EQ(rig.host.output.Count("DC Started"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("DC Started"), 1U);
 
     // Files cannot be dropped onto a running collection.
     QMimeData mime;
@@ -562,17 +510,17 @@ TEST(PerformanceViewStop, TheWindowKeepsRunningWhileTheLastBatchesArrive) {
         pendingWhenFired = view.stopPending();
         durationWhenFired = rig.BarText(&CPerformanceControlBar::samplingDurationEdit);
     });
-    const std::size_t sentBefore = rig.host.output.Count("Send Data to the Target");
+    const std::size_t sentBefore = rig.host.output.CountStatus("Send Data to the Target");
     rig.bar().stopButton()->click();
     // Stop returns at once: "Stop" is on its way, the collection is still open.
     EXPECT_FALSE(fired);
     EXPECT_TRUE(view.stopPending());
-    EXPECT_EQ(rig.host.output.Count("Send Data to the Target"), sentBefore + 1);
+    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sentBefore + 1);
     EXPECT_EQ(view.flags(), kStopping);
     EXPECT_FALSE(view.cpuLoadTimer().isActive());
     // A second Stop during the grace period does nothing.
     view.OnStop();
-    EXPECT_EQ(rig.host.output.Count("Send Data to the Target"), sentBefore + 1);
+    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sentBefore + 1);
 
     ASSERT_TRUE(PumpUntil([&] { return fired; }));
     EXPECT_TRUE(pendingWhenFired);
@@ -607,7 +555,7 @@ TEST(PerformanceViewStop, StartDuringTheGracePeriodClosesTheStoppedCollectionFir
     const std::size_t started = rig.host.output.IndexOf("DC Started");
     ASSERT_NE(started, std::string::npos);
     EXPECT_LT(rig.host.output.IndexOf("Send Data to the Target"), started);
-    EXPECT_EQ(rig.host.output.Count("DC Started"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("DC Started"), 1U);
 
     // The grace timer of the first Stop is gone: the second run stays running.
     EXPECT_FALSE(view.stopGraceTimer().isActive());
@@ -625,7 +573,7 @@ TEST(PerformanceViewStop, ClosingDuringTheGracePeriodStillClosesTheCollection) {
     rig->view->OnStop();
     ASSERT_TRUE(rig->view->stopPending());
     RecordingOutput& output = rig->host.output;
-    const std::size_t before = output.Lines().size();
+    const std::size_t before = output.Status().size();
     delete rig->frame;
     rig->frame = nullptr;
     // The view's teardown told the target and closed the collection itself.
@@ -693,9 +641,9 @@ TEST(PerformanceViewNotifications, StatusCodesWriteTheirLines) {
         rig.host.output.Clear();
         rig.view->PostNotification(host::kNotifyStatus, c.code);
         // Queued to the window thread, never handled inside the call.
-        EXPECT_EQ(rig.host.output.Count(c.line), 0U);
+        EXPECT_EQ(rig.host.output.CountStatus(c.line), 0U);
         test::RunPostedEvents();
-        EXPECT_EQ(rig.host.output.Count(c.line), 1U);
+        EXPECT_EQ(rig.host.output.CountStatus(c.line), 1U);
         EXPECT_EQ(rig.view->flags(), kInitialWithFile);
     }
     EXPECT_EQ(rig.view->rowCount(), 3);
@@ -709,11 +657,12 @@ TEST(PerformanceViewNotifications, NotificationsFromALinkThreadRunOnTheWindowThr
     });
     link.join();
     // Only queued by the link thread: nothing ran yet.
-    EXPECT_EQ(rig.host.output.Count("data received"), 0U);
+    EXPECT_EQ(rig.host.output.CountStatus("data received"), 0U);
     test::RunPostedEvents();
-    EXPECT_EQ(rig.host.output.Count("data received"), 1U);
-    EXPECT_EQ(rig.host.output.Count("Task Control Block viewer is not available in this version"),
-              1U);
+    EXPECT_EQ(rig.host.output.CountStatus("data received"), 1U);
+    EXPECT_EQ(
+        rig.host.output.CountStatus("Task Control Block viewer is not available in this version"),
+        1U);
 }
 
 TEST(PerformanceViewNotifications, VtuneFileCreatedEnablesStartAndTheLaunch) {
@@ -722,14 +671,14 @@ TEST(PerformanceViewNotifications, VtuneFileCreatedEnablesStartAndTheLaunch) {
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeVtuneFileCreated);
     test::RunPostedEvents();
     EXPECT_FALSE(rig.view->waitCursorShown());
-    EXPECT_EQ(rig.host.output.Count("VTune data file created"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("VTune data file created"), 1U);
     ASSERT_EQ(rig.host.messageBox.shown.size(), 1U);
-    EXPECT_EQ(rig.host.messageBox.shown[0], "VTune data file created");
+    EXPECT_EQ(rig.host.messageBox.shown[0].text, "VTune data file created");
     const ViewFlags expected = Flags(true, false, false, false, false, true, true);
     EXPECT_EQ(rig.view->flags(), expected);
     ExpectControlsShow(rig, expected);
     rig.view->RunCommand(Command::ConvertToVtune);
-    EXPECT_EQ(rig.host.output.Count("Convert to VTune is not available in this version"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("Convert to VTune is not available in this version"), 1U);
 }
 
 TEST(PerformanceViewNotifications, CorruptedDataStopsARunningCollectionOnce) {
@@ -741,7 +690,7 @@ TEST(PerformanceViewNotifications, CorruptedDataStopsARunningCollectionOnce) {
     FinishStop(rig);
     EXPECT_EQ(rig.view->flags(), kStopped);
     ExpectControlsShow(rig, kStopped);
-    EXPECT_EQ(rig.host.output.Count("Corrupted data received"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("Corrupted data received"), 1U);
     EXPECT_NE(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
 }
 
@@ -766,10 +715,10 @@ TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks)
         ASSERT_TRUE(PumpUntil([&] { return rig.view->controller()->endpoint().started(); }));
         rig.agent->ReleaseStream();
         // A stop on the fault unregisters the receiver: the rest of the stream is not awaited.
-        ASSERT_TRUE(PumpUntil([&] { return rig.host.output.Count(c.line) > 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return rig.host.output.CountStatus(c.line) > 0; }));
         test::RunPostedEvents();
         FinishStop(rig);
-        EXPECT_EQ(rig.host.output.Count(c.line), 1U);
+        EXPECT_EQ(rig.host.output.CountStatus(c.line), 1U);
         EXPECT_EQ(rig.view->flags(), c.stops ? kStopped : kCollecting);
         // What came before the fault is in the table.
         EXPECT_GT(rig.view->rowCount(), 0);
@@ -782,7 +731,7 @@ TEST(PerformanceViewNotifications, CorruptedDataOutsideACollectionChangesNothing
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeCorruptedData);
     test::RunPostedEvents();
     EXPECT_EQ(rig.view->flags(), kInitialNoFile);
-    EXPECT_EQ(rig.host.output.Count("Corrupted data received"), 0U);
+    EXPECT_EQ(rig.host.output.CountStatus("Corrupted data received"), 0U);
 }
 
 TEST(PerformanceViewNotifications, ALostLinkStopsTheCollection) {
@@ -790,7 +739,7 @@ TEST(PerformanceViewNotifications, ALostLinkStopsTheCollection) {
     StartQuietCollection(rig);
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeLinkClosed);
     test::RunPostedEvents();
-    EXPECT_EQ(rig.host.output.Count("Target link lost"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("Target link lost"), 1U);
     FinishStop(rig);
     EXPECT_EQ(rig.view->flags(), kStopped);
 }
@@ -868,9 +817,9 @@ TEST(PerformanceView, CommandsOfLaterDialogsSayTheyAreNotAvailableWhenEnabled) {
         rig.host.output.Clear();
         rig.view->RunCommand(c.command);
         if (c.line == nullptr) {
-            EXPECT_TRUE(rig.host.output.Lines().empty());
+            EXPECT_TRUE(rig.host.output.Status().empty());
         } else {
-            EXPECT_EQ(rig.host.output.Lines(), std::vector<std::string>{c.line});
+            EXPECT_EQ(rig.host.output.Status(), std::vector<std::string>{c.line});
         }
     }
     ASSERT_TRUE(rig.view->OpenDataFile(kDataDir + "session_v2.zuta"));
@@ -886,16 +835,16 @@ TEST(PerformanceView, CommandsOfLaterDialogsSayTheyAreNotAvailableWhenEnabled) {
         rig.host.output.Clear();
         rig.view->RunCommand(c.command);
         if (c.line == nullptr) {
-            EXPECT_TRUE(rig.host.output.Lines().empty());
+            EXPECT_TRUE(rig.host.output.Status().empty());
         } else {
-            EXPECT_EQ(rig.host.output.Lines(), std::vector<std::string>{c.line});
+            EXPECT_EQ(rig.host.output.Status(), std::vector<std::string>{c.line});
         }
     }
     // The menu's actions run the same commands.
     rig.host.output.Clear();
     rig.view->menuAction(Command::IrqMapping)->trigger();
     rig.bar().taskGraphAction()->trigger();
-    EXPECT_EQ(rig.host.output.Lines(),
+    EXPECT_EQ(rig.host.output.Status(),
               (std::vector<std::string>{"IRQ Mapping is not available in this version",
                                         "Task Graph is not available in this version"}));
 }
@@ -907,7 +856,7 @@ TEST(PerformanceView, ClosingDuringAStreamStopsTheTargetBeforeTheStoreGoes) {
     rig->agent->ReleaseStream();
     ASSERT_TRUE(PumpUntil([&] { return rig->link->dataBytesDelivered() > 4096; }));
     RecordingOutput& output = rig->host.output;
-    const std::size_t before = output.Lines().size();
+    const std::size_t before = output.Status().size();
     delete rig->frame;
     rig->frame = nullptr;
     const std::size_t terminating = output.IndexOf("Terminating", before);

@@ -1,32 +1,18 @@
 #include "Performance/ResourceSwitch.h"
 
 #include "host/MessageBox.h"
+#include "support/Recorders.h"
 
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
 
 namespace zuta::performance {
 namespace {
 
-struct ShownBox {
-    std::string text;
-    std::string caption;
-    host::MessageIcon icon;
-};
-
-class ScriptedMessageBox final : public host::IMessageBox {
-public:
-    host::MessageResult Show(std::string_view text, std::string_view caption,
-                             host::MessageIcon icon, host::MessageButtons) override {
-        shown.push_back({std::string(text), std::string(caption), icon});
-        return host::MessageResult::Ok;
-    }
-    std::vector<ShownBox> shown;
-};
+using test::RecordingMessageBox;
 
 TEST(ResourceSwitchTest, MissingModuleShowsTheErrorBoxAndKeepsTheResources) {
-    ScriptedMessageBox box;
+    RecordingMessageBox box;
     const auto missing = [] { return ModuleLocation{false, {}, "no such module"}; };
     {
         const CCustomResourceScope scope("PerformanceFrame", 74, &box, missing);
@@ -41,7 +27,7 @@ TEST(ResourceSwitchTest, MissingModuleShowsTheErrorBoxAndKeepsTheResources) {
 }
 
 TEST(ResourceSwitchTest, FoundModuleIsCurrentInsideTheScopeOnly) {
-    ScriptedMessageBox box;
+    RecordingMessageBox box;
     const auto outer = [] { return ModuleLocation{true, "/opt/a/libZUTA.so", {}}; };
     const auto inner = [] { return ModuleLocation{true, "/opt/b/libZUTA.so", {}}; };
     {

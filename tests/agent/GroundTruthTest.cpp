@@ -1,8 +1,9 @@
 #include "agent/GroundTruth.h"
 
-#include <filesystem>
-#include <fstream>
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
+#include <string>
 
 namespace zuta::agent {
 namespace {
@@ -45,13 +46,12 @@ TEST(GroundTruth, JsonRoundTrip) {
 }
 
 TEST(GroundTruth, SaveWritesJsonAndReportsAFolderThatIsNotThere) {
-    const auto path = std::filesystem::temp_directory_path() / "zuta-truth-test.json";
+    const test::TempFolder folder;
+    const std::string path = folder / "truth.json";
     std::string error;
-    ASSERT_TRUE(WithTicks(1, 1).Save(path.string(), error)) << error;
-    std::ifstream in(path);
-    const nlohmann::json json = nlohmann::json::parse(in);
+    ASSERT_TRUE(WithTicks(1, 1).Save(path, error)) << error;
+    const nlohmann::json json = nlohmann::json::parse(test::ReadFileBytes(path));
     EXPECT_EQ(json["tasks"].size(), 2u);
-    std::filesystem::remove(path);
     EXPECT_FALSE(WithTicks(1, 1).Save("/nonexistent-folder/truth.json", error));
     EXPECT_NE(error.find("/nonexistent-folder/truth.json"), std::string::npos);
 }

@@ -1,35 +1,22 @@
 // The stream the agent builds, decoded by the module's own store without any link in between.
 #include "agent/StreamBuilder.h"
 
-#include "engine/MemoryStatsTable.h"
-#include "engine/PerformanceData.h"
 #include "engine/WireFormat.h"
-#include "host/MemorySettingsStore.h"
-#include "settings/PerformanceSettings.h"
+#include "support/StoreServices.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace zuta::agent {
 namespace {
 
-struct Decoded {
+struct Decoded : test::StoreServices {
     explicit Decoded(std::uint32_t mode) {
-        settings.dumpPath = (std::filesystem::temp_directory_path() / "zuta-agent-test").string();
-        std::filesystem::create_directories(settings.dumpPath);
-        CPerformanceData::Services services;
-        services.settings = &settings;
-        services.memoryStats = &memory;
-        services.settingsStore = &store;
-        data.Initialise(services);
-        data.SetFinishDelay(std::chrono::milliseconds(0));
+        Connect(data, sink);
         data.SetSimpleMode(mode != wire::kModeNormal);
         data.SetExternalTsMode(mode == wire::kModeExternalTs);
         data.StartCollection();
     }
-    host::MemorySettingsStore store;
-    PerformanceSettings settings;
-    MemoryStatsTable memory;
+    test::RecordingSink sink;
     CPerformanceData data;
 };
 

@@ -131,15 +131,7 @@ wire::Bytes TwoSwitches() {
 
 struct ControllerRig {
     ControllerRig() {
-        CollectionServices services;
-        services.data = &store.data;
-        services.settings = &store.settings;
-        services.output = &store.output;
-        services.commandLink = &link;
-        services.dataLink = &link;
-        services.resolver = &link;
-        services.view = &store.view;
-        controller = std::make_unique<CollectionController>(services);
+        controller = std::make_unique<CollectionController>(store.Collection(&link, &link, &link));
     }
     std::uint64_t IdleRuns() {
         TaskRecord idle;
@@ -382,7 +374,7 @@ TEST(CollectionController, LinkClosedByThePeerEndsTheCollectionAndStartOpensItAg
     rig.link.Message(TaskInfo());
     rig.link.Block(TwoSwitches());
     rig.link.CloseByPeer();
-    ASSERT_EQ(rig.store.view.CountStatus(host::kCodeLinkClosed), 1u);
+    ASSERT_EQ(rig.store.view.Count(host::kCodeLinkClosed), 1u);
     rig.store.view.Dispatch(*rig.controller);
     EXPECT_FALSE(rig.controller->collecting());
     EXPECT_EQ(rig.store.output.CountStatus("Target link lost"), 1u);

@@ -29,15 +29,8 @@ struct Rig {
         EXPECT_TRUE(agentServer->Start(error)) << error;
         link =
             std::make_unique<link::HostLink>(link::TcpLinkOpener("127.0.0.1", agentServer->port()));
-        CollectionServices services;
-        services.data = &store.data;
-        services.settings = &store.settings;
-        services.output = &store.output;
-        services.commandLink = link.get();
-        services.dataLink = link.get();
-        services.resolver = link.get();
-        services.view = &store.view;
-        controller = std::make_unique<CollectionController>(services);
+        controller = std::make_unique<CollectionController>(
+            store.Collection(link.get(), link.get(), link.get()));
     }
     ~Rig() {
         controller.reset();
@@ -110,12 +103,12 @@ TEST_P(EndToEnd, ModuleFiguresEqualTheAgentsGroundTruth) {
     EXPECT_EQ(rig.store.data.GetCpuLoad(), truth.CpuLoad());
     EXPECT_GT(truth.CpuLoad(), 5u);
     EXPECT_LT(truth.CpuLoad(), 95u);
-    EXPECT_EQ(rig.store.view.CountStatus(host::kCodeCorruptedData), 0u);
+    EXPECT_EQ(rig.store.view.Count(host::kCodeCorruptedData), 0u);
     EXPECT_FALSE(rig.controller->collecting());
 
     // The session file written after the run reloads to the same table, in absolute figures and
     // in shares.
-    const std::string path = (rig.store.folder / "run.zuta").string();
+    const std::string path = rig.store.folder / "run.zuta";
     std::string error;
     ASSERT_TRUE(SaveSessionFile(rig.store.data, path, error)) << error;
     StoreRig reloaded(GetParam());
@@ -155,13 +148,13 @@ TEST(EndToEndLink, PacedStreamNeverGivesTheModuleABatchWithoutARecord) {
     Rig rig(wire::kModeExternalTs, options);
     rig.CollectAll();
     rig.controller->Stop();
-    EXPECT_EQ(rig.store.view.CountStatus(host::kCodeCorruptedData), 0u);
+    EXPECT_EQ(rig.store.view.Count(host::kCodeCorruptedData), 0u);
     ExpectStoreMatches(rig.store.data, rig.agentServer->Truth());
 }
 
 TEST(EndToEndLink, CaptureReplaysThroughTheEndpointToTheSameStore) {
     Rig rig(wire::kModeNormal, Finite(0.5, 13));
-    const std::string path = (rig.store.folder / "run.zcap").string();
+    const std::string path = rig.store.folder / "run.zcap";
     link::LinkCapture capture(rig.store.settings.tlnPort);
     std::string error;
     ASSERT_TRUE(capture.Open(path, error)) << error;
@@ -252,7 +245,7 @@ TEST(EndToEndFaults, CorruptedDataEndsTheCollection) {
     options.faults.push_back({agent::FaultKind::Corrupt, 0.3});
     Rig rig(wire::kModeNormal, options);
     rig.CollectAll();
-    ASSERT_GE(rig.store.view.CountStatus(host::kCodeCorruptedData), 1u);
+    ASSERT_GE(rig.store.view.Count(host::kCodeCorruptedData), 1u);
     rig.store.view.Dispatch(*rig.controller);
     EXPECT_FALSE(rig.controller->collecting());
     EXPECT_EQ(rig.store.output.CountStatus("Corrupted data received"), 1u);
@@ -267,7 +260,7 @@ TEST(EndToEndFaults, DisconnectKeepsEverythingCollectedAndStartWorksAgain) {
     options.faults.push_back({agent::FaultKind::Disconnect, 0.4});
     Rig rig(wire::kModeExternalTs, options);
     rig.CollectAll();
-    ASSERT_TRUE(WaitUntil([&] { return rig.store.view.CountStatus(host::kCodeLinkClosed) == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return rig.store.view.Count(host::kCodeLinkClosed) == 1; }));
     rig.store.view.Dispatch(*rig.controller);
     EXPECT_FALSE(rig.controller->collecting());
     EXPECT_EQ(rig.store.output.CountStatus("Target link lost"), 1u);
@@ -295,7 +288,7 @@ TEST(EndToEndFaults, BadTaskNameIsReportedAndTheFiguresStillHold) {
     Rig rig(wire::kModeSimple, options);
     rig.CollectAll();
     rig.controller->Stop();
-    EXPECT_EQ(rig.store.view.CountStatus(host::kCodeTaskInfoCorrupted), 1u);
+    EXPECT_EQ(rig.store.view.Count(host::kCodeTaskInfoCorrupted), 1u);
     rig.store.view.Dispatch(*rig.controller);
     EXPECT_EQ(rig.store.output.CountStatus("Task Info data corrupted"), 1u);
     TaskRecord rr;

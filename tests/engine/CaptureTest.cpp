@@ -1,19 +1,18 @@
 #include "engine/Capture.h"
 
-#include <cstdio>
+#include "support/TempFolder.h"
+
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace zuta {
 namespace {
 
-std::string TempPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / name).string();
-}
-
 TEST(Capture, RoundTrip) {
-    const std::string path = TempPath("zuta-capture-test.zcap");
+    const test::TempFolder folder;
+    const std::string path = folder / "capture.zcap";
     CaptureWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Open(path, error)) << error;
@@ -37,11 +36,11 @@ TEST(Capture, RoundTrip) {
     EXPECT_EQ(r.bytes, block);
     EXPECT_FALSE(reader.Next(r, error));
     EXPECT_TRUE(error.empty());
-    std::filesystem::remove(path);
 }
 
 TEST(Capture, DamagedFilesAreReported) {
-    const std::string path = TempPath("zuta-capture-bad.zcap");
+    const test::TempFolder folder;
+    const std::string path = folder / "bad.zcap";
     struct Case {
         std::string bytes;
         const char* error;
@@ -54,7 +53,7 @@ TEST(Capture, DamagedFilesAreReported) {
          "ends inside a record"},
     };
     for (const Case& c : cases) {
-        std::ofstream(path, std::ios::binary) << c.bytes;
+        test::WriteFileBytes(path, c.bytes);
         CaptureReader reader;
         std::string error;
         CaptureRecord r;
@@ -63,7 +62,6 @@ TEST(Capture, DamagedFilesAreReported) {
         }
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
-    std::filesystem::remove(path);
 }
 
 } // namespace

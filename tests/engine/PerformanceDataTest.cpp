@@ -1,8 +1,6 @@
 #include "TestSupport.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 namespace zuta::test {
 namespace {
@@ -115,27 +113,26 @@ TEST(DataLink, CorruptedBatchesAreReported) {
 TEST(DataLink, RawDataBlockIsDumpedAndEchoed) {
     StoreFixture f;
     f.Payload({0x55, 0x88, 0x03, 0x04, 0x00, 0x00, 0x00, 0xDE, 0xAD, 0xBE, 0xEF});
-    ASSERT_EQ(f.output.raw.size(), 2u);
-    EXPECT_EQ(f.output.raw[0], "Data ID 3, Len = 4\n");
-    EXPECT_EQ(f.output.raw[1], "0xde;0xad;0xbe;0xef;\n");
-    std::ifstream in(f.dumpDir / "DataID3.bin", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(f.output.RawWrites().size(), 2u);
+    EXPECT_EQ(f.output.RawWrites()[0], "Data ID 3, Len = 4\n");
+    EXPECT_EQ(f.output.RawWrites()[1], "0xde;0xad;0xbe;0xef;\n");
+    const std::string bytes = ReadFileBytes(f.folder.path() / "DataID3.bin");
     EXPECT_EQ(bytes, "\xDE\xAD\xBE\xEF");
 
-    f.output.raw.clear();
+    f.output.Clear();
     wire::Bytes p;
     wire::AppendRawBlock(p, 1, wire::Bytes(17, 0x0A));
     f.Payload(p);
-    ASSERT_EQ(f.output.raw.size(), 3u);
-    EXPECT_EQ(f.output.raw[1].size(), 16u * 4 + 1);
-    EXPECT_EQ(f.output.raw[2], "0xa;\n");
+    ASSERT_EQ(f.output.RawWrites().size(), 3u);
+    EXPECT_EQ(f.output.RawWrites()[1].size(), 16u * 4 + 1);
+    EXPECT_EQ(f.output.RawWrites()[2], "0xa;\n");
 
-    f.output.raw.clear();
+    f.output.Clear();
     p.clear();
     wire::AppendRawBlock(p, 2, wire::Bytes(16, 0x10));
     f.Payload(p);
-    ASSERT_EQ(f.output.raw.size(), 3u);
-    EXPECT_EQ(f.output.raw[2], "\n"); // the last line is sent even when empty
+    ASSERT_EQ(f.output.RawWrites().size(), 3u);
+    EXPECT_EQ(f.output.RawWrites()[2], "\n"); // the last line is sent even when empty
 }
 
 TEST(DataLink, UnframedDataFromTheCommandLinkIsDecodedToo) {

@@ -32,7 +32,7 @@ protected:
     bool Import(const std::string& text) {
         error.clear();
         const std::string path = f.folder / "in.log";
-        WriteBytes(path, text);
+        WriteFileBytes(path, text);
         return ImportRawLog(f.data, path, error);
     }
 
@@ -166,11 +166,11 @@ TEST_F(RawLogImportTest, BootLogBecomesTheExpectedSession) {
     });
     const std::string out = f.folder / "boot.zuta";
     ASSERT_TRUE(SaveSessionFile(f.data, out, error)) << error;
-    EXPECT_EQ(ReadBytes(out), ReadBytes(DataFile("boot.expected.zuta")));
+    EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(DataFile("boot.expected.zuta")));
 }
 
 TEST_F(RawLogImportTest, MemoryImportMatchesTheFileImport) {
-    ASSERT_TRUE(ImportRawLogData(f.data, ReadBytes(DataFile("boot.log")), error)) << error;
+    ASSERT_TRUE(ImportRawLogData(f.data, ReadFileBytes(DataFile("boot.log")), error)) << error;
     const auto samples = f.Samples();
     ASSERT_TRUE(ImportRawLog(f.data, DataFile("boot.log"), error)) << error;
     EXPECT_EQ(f.Samples(), samples);

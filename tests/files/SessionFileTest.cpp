@@ -20,14 +20,14 @@ protected:
     }
     bool LoadText(const std::string& text) {
         const std::string path = f.folder / "in.zuta";
-        WriteBytes(path, text);
+        WriteFileBytes(path, text);
         return Load(path);
     }
     std::string SaveText() {
         const std::string path = f.folder / "out.zuta";
         std::string saveError;
         EXPECT_TRUE(SaveSessionFile(f.data, path, saveError)) << saveError;
-        return ReadBytes(path);
+        return ReadFileBytes(path);
     }
 
     StoreFixture f;
@@ -63,7 +63,7 @@ TEST_F(SessionFileTest, Version2FileLoadsWithoutTouchingTheSettings) {
     f.settings.armClockMhz = 156.0f;
     ASSERT_TRUE(Load(DataFile("session_v2.zuta"))) << error;
     ExpectLoadedV2Store(f);
-    EXPECT_TRUE(f.sink.posted.empty());
+    EXPECT_TRUE(f.sink.Posted().empty());
     EXPECT_EQ(f.settings.armClockMhz, 156.0f);
     EXPECT_FALSE(f.settings.simpleMode);
     EXPECT_FALSE(f.settings.externalTsMode);
@@ -75,7 +75,7 @@ TEST_F(SessionFileTest, Version2FileLoadsWithoutTouchingTheSettings) {
 
 TEST_F(SessionFileTest, ResavedVersion2FileIsTheExpectedVersion3File) {
     ASSERT_TRUE(Load(DataFile("session_v2.zuta"))) << error;
-    EXPECT_EQ(SaveText(), ReadBytes(DataFile("session_v2.resaved.zuta")));
+    EXPECT_EQ(SaveText(), ReadFileBytes(DataFile("session_v2.resaved.zuta")));
 }
 
 TEST_F(SessionFileTest, CrLfFileLoadsLikeTheSameFileWithLf) {
@@ -83,11 +83,11 @@ TEST_F(SessionFileTest, CrLfFileLoadsLikeTheSameFileWithLf) {
     ExpectLoadedV2Store(f);
     const std::string fromCrLf = SaveText();
 
-    std::string lf = ReadBytes(DataFile("session_v3_crlf.zuta"));
+    std::string lf = ReadFileBytes(DataFile("session_v3_crlf.zuta"));
     std::erase(lf, '\r');
     StoreFixture other;
     const std::string path = other.folder / "lf.zuta";
-    WriteBytes(path, lf);
+    WriteFileBytes(path, lf);
     ASSERT_TRUE(LoadSessionFile(other.data, path, error)) << error;
     EXPECT_EQ(other.Samples(), f.Samples());
     EXPECT_EQ(other.Tasks(), f.Tasks());
@@ -112,18 +112,18 @@ TEST_F(SessionFileTest, Version3ClockSwitchesModesAndNotifies) {
         s.data.SetSimpleMode(!c.modes);
         s.data.SetExternalTsMode(!c.modes);
         const std::string path = s.folder / "clock.zuta";
-        WriteBytes(path, std::string("DCRaw , 3 , 1\n") + c.clockLine +
-                             "\nSampling duration 1\nTasksCount= 1\nUserDataCount= 0\n"
-                             "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nEventsCount= 1\n"
-                             "0x3eb, 1; 5 , 1 , 2 , 3 , 4\n");
+        WriteFileBytes(path, std::string("DCRaw , 3 , 1\n") + c.clockLine +
+                                 "\nSampling duration 1\nTasksCount= 1\nUserDataCount= 0\n"
+                                 "A , 0x3eb , 1 , 0 , 0 , 0 , 0, 0 \nEventsCount= 1\n"
+                                 "0x3eb, 1; 5 , 1 , 2 , 3 , 4\n");
         ASSERT_TRUE(LoadSessionFile(s.data, path, error)) << error;
         EXPECT_EQ(s.data.simpleMode(), c.modes);
         EXPECT_EQ(s.data.externalTsMode(), c.modes);
         EXPECT_EQ(s.settings.simpleMode, c.modes);
         EXPECT_EQ(s.settings.externalTsMode, c.modes);
         EXPECT_EQ(s.settings.armClockMhz, c.clock);
-        EXPECT_THAT(s.sink.posted, ElementsAre(std::pair<std::uint32_t, std::uint32_t>(
-                                       host::kNotifyStatus, host::kCodeSamplingFlagsChanged)));
+        EXPECT_THAT(s.sink.Posted(), ElementsAre(std::pair<std::uint32_t, std::uint32_t>(
+                                         host::kNotifyStatus, host::kCodeSamplingFlagsChanged)));
         // The settings change in memory only.
         EXPECT_EQ(s.store.commitCount(), 0u);
     }
@@ -441,7 +441,7 @@ TEST_F(SessionFileTest, FailedSaveReportsAndWritesNothing) {
 
 TEST_F(SessionFileTest, SaveReplacesAnExistingFileWhole) {
     const std::string path = f.folder / "out.zuta";
-    WriteBytes(path, std::string(100000, '#'));
+    WriteFileBytes(path, std::string(100000, '#'));
     f.Fill([](StoreState& s) {
         s.AddOrUpdateTask("A", 1, 2);
         s.samples.push_back(Sample(1, 3, 1, 0, 0, 0, 0));
@@ -454,7 +454,7 @@ TEST_F(SessionFileTest, SaveReplacesAnExistingFileWhole) {
 }
 
 TEST_F(SessionFileTest, MemoryLoaderReportsProgressAndReadsLikeTheFileLoader) {
-    const std::string bytes = ReadBytes(DataFile("session_v2.zuta"));
+    const std::string bytes = ReadFileBytes(DataFile("session_v2.zuta"));
     std::uint64_t done = 0;
     std::uint64_t total = 0;
     ASSERT_TRUE(LoadSessionData(f.data, bytes, error, [&](std::uint64_t d, std::uint64_t t) {

@@ -34,7 +34,7 @@ protected:
         const std::string path = f.folder / "out.txt";
         std::string error;
         EXPECT_TRUE(WriteTextExport(f.data, f.settings, rows, path, error)) << error;
-        return ReadBytes(path);
+        return ReadFileBytes(path);
     }
 
     StoreFixture f;

@@ -1,6 +1,6 @@
 #include "host/IniSettingsStore.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "namemaps/FunctionNameMap.h"
 
-#include "../host/TempFolder.h"
 #include "host/IniSettingsStore.h"
 #include "host/MemorySettingsStore.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <map>

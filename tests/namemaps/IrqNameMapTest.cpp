@@ -1,8 +1,8 @@
 #include "namemaps/IrqNameMap.h"
 
-#include "../host/TempFolder.h"
 #include "host/IniSettingsStore.h"
 #include "host/MemorySettingsStore.h"
+#include "support/TempFolder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

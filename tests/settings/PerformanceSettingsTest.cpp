@@ -1,8 +1,8 @@
 #include "settings/PerformanceSettings.h"
 
-#include "../host/TempFolder.h"
 #include "host/IniSettingsStore.h"
 #include "host/MemorySettingsStore.h"
+#include "support/TempFolder.h"
 
 #include <clocale>
 #include <cstdlib>

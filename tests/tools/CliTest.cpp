@@ -1,9 +1,10 @@
+#include "support/TempFolder.h"
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/wait.h>
@@ -13,6 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using zuta::test::ReadFileBytes;
+using zuta::test::TempFolder;
+
 struct Result {
     int exitCode = -1;
     std::string out;
@@ -21,23 +25,14 @@ struct Result {
 
 class Cli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zuta-cli-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
 
     // Runs zuta with its own settings file in the test folder.
     Result Run(const std::string& args) {
-        const std::string errPath = (dir_ / "stderr.txt").string();
-        const std::string command = "cd '" + dir_.string() + "' && '" ZUTA_CLI "' " + args +
-                                    " --settings '" + (dir_ / "settings.ini").string() + "' 2>'" +
-                                    errPath + "'";
+        const std::string errPath = dir_ / "stderr.txt";
+        const std::string command = "cd '" + dir_.path().string() + "' && '" ZUTA_CLI "' " + args +
+                                    " --settings '" + (dir_ / "settings.ini") + "' 2>'" + errPath +
+                                    "'";
         Result r;
         if (FILE* pipe = ::popen(command.c_str(), "r")) {
             std::array<char, 4096> buffer;
@@ -47,14 +42,10 @@ protected:
             const int status = ::pclose(pipe);
             r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
-        r.err = Read(errPath);
+        r.err = ReadFileBytes(errPath);
         return r;
     }
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    fs::path dir_;
+    TempFolder dir_{"zuta-cli"};
 };
 
 const std::string kCapture = ZUTA_EXAMPLES_DIR "/modem-full.zcap";
@@ -62,7 +53,7 @@ const std::string kCapture = ZUTA_EXAMPLES_DIR "/modem-full.zcap";
 TEST_F(Cli, ReplayOfTheExampleCapturePrintsTheExpectedTable) {
     const Result r = Run("replay -q '" + kCapture + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, Read(ZUTA_TEST_DATA_DIR "/tools/modem-full.table.txt"));
+    EXPECT_EQ(r.out, ReadFileBytes(ZUTA_TEST_DATA_DIR "/tools/modem-full.table.txt"));
 }
 
 TEST_F(Cli, DumpHasEveryStoreField) {
@@ -84,10 +75,10 @@ TEST_F(Cli, DumpHasEveryStoreField) {
 TEST_F(Cli, ReplaySavesASessionThatConvertsAndExports) {
     ASSERT_EQ(Run("replay -q '" + kCapture + "' -o a.zuta").exitCode, 0);
     ASSERT_EQ(Run("convert a.zuta -o b.zuta").exitCode, 0);
-    EXPECT_EQ(Read(dir_ / "a.zuta"), Read(dir_ / "b.zuta"));
+    EXPECT_EQ(ReadFileBytes(dir_ / "a.zuta"), ReadFileBytes(dir_ / "b.zuta"));
     const Result exported = Run("export a.zuta -o a.txt");
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
-    const std::string text = Read(dir_ / "a.txt");
+    const std::string text = ReadFileBytes(dir_ / "a.txt");
     EXPECT_NE(text.find("CommPM_L"), std::string::npos);
     const Result table = Run("table a.zuta --json");
     ASSERT_EQ(table.exitCode, 0) << table.err;

@@ -4,21 +4,24 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace zuta::test {
 
-// A fresh folder under the system temporary folder, removed with everything in it.
+// A fresh folder under the system temporary folder, removed with everything in it. Tests run as
+// separate processes at the same time, so every folder gets a name of its own.
 class TempFolder {
 public:
-    TempFolder() {
+    explicit TempFolder(std::string_view prefix = "zuta-test") {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "zuta-test-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
         path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
     }
     ~TempFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
