@@ -361,22 +361,14 @@ void CPerformanceView::ShowOpenedData() {
 }
 
 void CPerformanceView::UpdateControls() {
-    const auto enable = [this](Command command, bool on) {
+    for (const Command command :
+         {Command::Start, Command::Stop, Command::SaveData, Command::LoadData,
+          Command::ImportRawLog, Command::TaskGraph, Command::CpuGraph, Command::FunctionGraph,
+          Command::Settings, Command::IrqMapping, Command::FunctionNamesMapping}) {
         if (QAction* action = menuAction(command)) {
-            action->setEnabled(on);
+            action->setEnabled(IsEnabled(command));
         }
-    };
-    enable(Command::Start, flags_.canStart);
-    enable(Command::Stop, flags_.collecting);
-    enable(Command::SaveData, flags_.canSave);
-    enable(Command::LoadData, flags_.canLoad);
-    enable(Command::ImportRawLog, flags_.canLoad);
-    enable(Command::TaskGraph, flags_.canShowGraphs);
-    enable(Command::CpuGraph, flags_.canShowGraphs);
-    enable(Command::FunctionGraph, flags_.canShowFunctionGraph);
-    enable(Command::Settings, flags_.canStart);
-    enable(Command::IrqMapping, true);
-    enable(Command::FunctionNamesMapping, true);
+    }
     // Rows keep their order while a run fills them.
     taskList_->SetSortingEnabled(flags_.canStart);
     if (CPerformanceControlBar* bar = controlBar()) {
@@ -468,71 +460,89 @@ void CPerformanceView::ShowStoppedFigures() {
     RefreshStatistics();
 }
 
-void CPerformanceView::RunCommand(Command command) {
+bool CPerformanceView::IsEnabled(Command command) const {
     switch (command) {
     case Command::Start:
-        OnStart();
-        return;
+    case Command::Settings:
+        return flags_.canStart;
     case Command::Stop:
-        OnStop();
-        return;
+        return flags_.collecting;
     case Command::SaveData:
     case Command::BarSaveData:
-        if (flags_.canSave) {
-            NotAvailable("Save Data");
-        }
-        return;
+        return flags_.canSave;
     case Command::LoadData:
     case Command::BarLoadData:
-        if (flags_.canLoad) {
-            NotAvailable("Load Data");
-        }
-        return;
     case Command::ImportRawLog:
-        if (flags_.canLoad) {
-            NotAvailable("Import RAW");
-        }
-        return;
     case Command::ExportToText:
-        if (flags_.canLoad) {
-            NotAvailable("Export to txt");
-        }
-        return;
+        return flags_.canLoad;
     case Command::TaskGraph:
     case Command::BarTaskGraph:
-        if (flags_.canShowGraphs) {
-            NotAvailable("Task Graph");
-        }
-        return;
     case Command::CpuGraph:
     case Command::BarCpuGraph:
-        if (flags_.canShowGraphs) {
-            NotAvailable("CPU Graph");
-        }
-        return;
+        return flags_.canShowGraphs;
     case Command::FunctionGraph:
-        if (flags_.canShowFunctionGraph) {
-            NotAvailable("Function Graph");
-        }
-        return;
+        return flags_.canShowFunctionGraph;
     case Command::BarFunctionGraph:
-        return;
-    case Command::Settings:
-        if (flags_.canStart) {
-            NotAvailable("Settings");
-        }
-        return;
+        return false;
     case Command::IrqMapping:
-        NotAvailable("IRQ Mapping");
-        return;
     case Command::FunctionNamesMapping:
-        NotAvailable("Functions Names Mapping");
-        return;
+        return true;
     case Command::ConvertToVtune:
-        if (flags_.canRunVtune) {
-            NotAvailable("Convert to VTune");
-        }
-        return;
+        return flags_.canRunVtune;
+    }
+    return false;
+}
+
+namespace {
+
+// The name under which a command's status lines speak of it.
+std::string_view CommandName(Command command) {
+    switch (command) {
+    case Command::Start:
+        return "Start";
+    case Command::Stop:
+        return "Stop";
+    case Command::SaveData:
+    case Command::BarSaveData:
+        return "Save Data";
+    case Command::LoadData:
+    case Command::BarLoadData:
+        return "Load Data";
+    case Command::ImportRawLog:
+        return "Import RAW";
+    case Command::ExportToText:
+        return "Export to txt";
+    case Command::TaskGraph:
+    case Command::BarTaskGraph:
+        return "Task Graph";
+    case Command::CpuGraph:
+    case Command::BarCpuGraph:
+        return "CPU Graph";
+    case Command::FunctionGraph:
+    case Command::BarFunctionGraph:
+        return "Function Graph";
+    case Command::Settings:
+        return "Settings";
+    case Command::IrqMapping:
+        return "IRQ Mapping";
+    case Command::FunctionNamesMapping:
+        return "Functions Names Mapping";
+    case Command::ConvertToVtune:
+        return "Convert to VTune";
+    }
+    return "";
+}
+
+} // namespace
+
+void CPerformanceView::RunCommand(Command command) {
+    if (command == Command::Start) {
+        OnStart();
+    } else if (command == Command::Stop) {
+        OnStop();
+    } else if (IsEnabled(command)) {
+        // The dialogs behind these commands come with later versions.
+        NotAvailable(CommandName(command));
     }
 }
 

@@ -192,6 +192,8 @@ private:
     bool ImportLog(const std::string& path);
     void ReopenLastFile();
     void NotAvailable(std::string_view what);
+    // Whether a command may run now: the enabling rules of the menu and the control bar.
+    bool IsEnabled(Command command) const;
     void Teardown();
 
     CPerformanceFrame* frame_;
