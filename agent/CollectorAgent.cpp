@@ -68,6 +68,7 @@ struct CollectorAgent::Connection {
 
 WorkloadOptions CollectorAgent::BaseWorkloadOptions() const {
     WorkloadOptions workloadOptions;
+    workloadOptions.manyFunctions = options_.manyFunctions;
     for (const Fault& fault : options_.faults)
         if (fault.kind == FaultKind::BadName)
             workloadOptions.badTaskName = true;
@@ -95,7 +96,8 @@ bool ParseFault(const std::string& text, Fault& fault) {
     const char* last = text.data() + text.size();
     double seconds = 0.0;
     const auto result = std::from_chars(first, last, seconds);
-    if (result.ec != std::errc() || result.ptr != last || seconds < 0.0)
+    // A time that is not a finite number of seconds within a day names no fault.
+    if (result.ec != std::errc() || result.ptr != last || !(seconds >= 0.0 && seconds <= 86400.0))
         return false;
     fault.at = seconds;
     return true;
@@ -161,40 +163,83 @@ void CollectorAgent::DisconnectAll() {
 void CollectorAgent::AcceptLoop() {
     while (!shutdown_.load()) {
         link::ByteStreamPtr accepted = listener_.Accept(100);
+        std::lock_guard lock(connectionMutex_);
+        // Threads of connections that ended are joined here rather than piling up.
+        for (auto it = readers_.begin(); it != readers_.end();) {
+            if (it->done->load()) {
+                it->thread.join();
+                it = readers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
         if (!accepted)
             continue;
+        // Every connection is greeted on a thread of its own: one that stays silent holds up no
+        // other.
         std::shared_ptr<link::IByteStream> stream(std::move(accepted));
-        // The first frame says which link the connection is.
-        link::FrameParser parser;
-        std::vector<link::Frame> frames;
-        std::uint8_t buffer[512];
-        const auto deadline = Clock::now() + std::chrono::seconds(2);
-        while (frames.empty() && Clock::now() < deadline && !shutdown_.load()) {
-            const long n = stream->Read(buffer, sizeof buffer, 50);
-            if (n < 0 || (n > 0 && !parser.Feed(buffer, static_cast<std::size_t>(n), frames)))
-                break;
-        }
-        std::optional<link::HelloBody> hello;
-        if (!frames.empty() &&
-            frames.front().type == static_cast<std::uint8_t>(link::FrameType::Hello))
-            hello = link::DecodeHello(frames.front().body);
-        if (!hello || hello->version != link::kProtocolVersion) {
-            Log("refused a connection from " + stream->Describe() + ": no greeting");
-            continue;
-        }
-        frames.erase(frames.begin());
-        if (hello->kind == link::LinkKind::Data) {
-            std::lock_guard lock(connectionMutex_);
-            if (data_)
-                data_->Shutdown();
-            data_ = stream;
-            Log("data link connected: " + stream->Describe());
-            continue;
-        }
-        auto connection = std::make_shared<Connection>();
-        connection->stream = stream;
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        readers_.push_back({std::thread([this, stream, done] {
+                                Serve(stream);
+                                done->store(true);
+                            }),
+                            done});
+    }
+}
+
+// Who may hold the links: a connection says with its first frame which link it is. While no
+// collection runs, the newest connection of a kind takes that link over (a host that reconnects
+// replaces its old links). While one runs, it belongs to the command connection that started it:
+// as long as that connection holds the command link, another command connection is refused, and
+// so is another data connection once the collection writes to a data link it still has (a data
+// link greeted just after "Start" is still taken). Commands count only from the connection that
+// holds the command link, so a superseded or foreign connection can neither stop nor restart the
+// collection.
+void CollectorAgent::Serve(std::shared_ptr<link::IByteStream> stream) {
+    link::FrameParser parser;
+    std::vector<link::Frame> frames;
+    std::uint8_t buffer[512];
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (frames.empty() && Clock::now() < deadline && !shutdown_.load()) {
+        const long n = stream->Read(buffer, sizeof buffer, 50);
+        if (n < 0 || (n > 0 && !parser.Feed(buffer, static_cast<std::size_t>(n), frames)))
+            break;
+    }
+    std::optional<link::HelloBody> hello;
+    if (!frames.empty() && frames.front().type == static_cast<std::uint8_t>(link::FrameType::Hello))
+        hello = link::DecodeHello(frames.front().body);
+    if (!hello || hello->version != link::kProtocolVersion) {
+        Log("refused a connection from " + stream->Describe() + ": no greeting");
+        return;
+    }
+    frames.erase(frames.begin());
+    if (hello->kind == link::LinkKind::Data) {
+        bool taken = false;
         {
             std::lock_guard lock(connectionMutex_);
+            if (!(streaming_.load() && dataClaimed_.load() && data_)) {
+                if (data_)
+                    data_->Shutdown();
+                data_ = stream;
+                taken = true;
+            }
+        }
+        if (!taken) {
+            Log("refused a data link from " + stream->Describe() +
+                ": a collection of another connection is running");
+            stream->Shutdown();
+            return;
+        }
+        Log("data link connected: " + stream->Describe());
+        return;
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->stream = stream;
+    {
+        std::lock_guard lock(connectionMutex_);
+        if (streaming_.load() && command_) {
+            connection.reset();
+        } else {
             if (command_)
                 command_->stream->Shutdown();
             command_ = connection;
@@ -202,25 +247,16 @@ void CollectorAgent::AcceptLoop() {
             const link::Bytes sender =
                 link::EncodeSender(options_.senderA, options_.senderB, options_.identity);
             stream->WriteAll(sender.data(), sender.size());
-            // Readers of connections that ended are joined here rather than piling up.
-            for (auto it = readers_.begin(); it != readers_.end();) {
-                if (it->done->load()) {
-                    it->thread.join();
-                    it = readers_.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-            auto done = std::make_shared<std::atomic<bool>>(false);
-            readers_.push_back({std::thread([this, connection, done, p = std::move(parser),
-                                             f = std::move(frames)]() mutable {
-                                    CommandLoop(connection, std::move(p), std::move(f));
-                                    done->store(true);
-                                }),
-                                done});
         }
-        Log("command link connected: " + stream->Describe());
     }
+    if (!connection) {
+        Log("refused a command link from " + stream->Describe() +
+            ": a collection of another connection is running");
+        stream->Shutdown();
+        return;
+    }
+    Log("command link connected: " + stream->Describe());
+    CommandLoop(connection, std::move(parser), std::move(frames));
 }
 
 void CollectorAgent::CommandLoop(std::shared_ptr<Connection> connection, link::FrameParser parser,
@@ -265,10 +301,19 @@ void CollectorAgent::CommandLoop(std::shared_ptr<Connection> connection, link::F
     }
 }
 
-void CollectorAgent::HandleCommand(const std::shared_ptr<Connection>&, ReceivedCommand command) {
+void CollectorAgent::HandleCommand(const std::shared_ptr<Connection>& connection,
+                                   ReceivedCommand command) {
     {
         std::lock_guard lock(stateMutex_);
         commands_.push_back(command);
+    }
+    {
+        std::lock_guard lock(connectionMutex_);
+        if (command_ != connection) {
+            Log("ignored " + command.command + " from a connection that no longer holds the " +
+                "command link");
+            return;
+        }
     }
     if (command.agent != wire::kAgentName || command.group != wire::kGroupName) {
         Log("ignored a command for " + command.agent + "/" + command.group);
@@ -457,6 +502,9 @@ void CollectorAgent::StreamLoop(std::uint32_t samplingMode, std::uint32_t apdcLo
         }
     }
 
+    // From now on the collection writes to the data link it has.
+    dataClaimed_.store(true);
+
     const bool paced = options_.speed > 0.0;
     const std::uint64_t slice = paced ? kTicksPerSecond / 1000 : kTicksPerSecond / 100;
     const std::uint64_t end = options_.duration > 0.0 ? ToTicks(options_.duration) : UINT64_MAX;
@@ -478,10 +526,8 @@ void CollectorAgent::StreamLoop(std::uint32_t samplingMode, std::uint32_t apdcLo
         for (const WorkloadEvent& event : events) {
             // Raw blocks go just before a timed record so no write ends in one.
             if (event.kind != EventKind::UserEvent && event.time >= nextRaw) {
-                wire::Bytes data(16 + workload.Next() % 33);
-                for (std::uint8_t& b : data)
-                    b = static_cast<std::uint8_t>(workload.Next());
-                builder.AppendRawBlock(static_cast<std::uint8_t>(1 + rawId++ % 3), data, bytes);
+                builder.AppendRawBlock(static_cast<std::uint8_t>(1 + rawId++ % 3),
+                                       workload.NextRawBlock(), bytes);
                 nextRaw += kRawBlockEvery;
             }
             builder.Append(event, bytes);
@@ -556,6 +602,7 @@ void CollectorAgent::StreamLoop(std::uint32_t samplingMode, std::uint32_t apdcLo
         DisconnectAll();
     {
         std::lock_guard lock(stateMutex_);
+        dataClaimed_.store(false);
         streaming_.store(false);
     }
     stateChanged_.notify_all();

@@ -49,7 +49,8 @@ struct AgentOptions {
     int startDelayMs = 250;     // from the reply to "Start" to the first data
     bool holdStream = false;    // wait for ReleaseStream() instead of the delay
     std::vector<Fault> faults;
-    std::string truthPath; // written at the end of every stream
+    bool manyFunctions = false; // WorkloadOptions::manyFunctions
+    std::string truthPath;      // written at the end of every stream
 };
 
 // A command the agent received, and a raw send it saw (the data-link wake-up).
@@ -98,6 +99,8 @@ private:
     struct Connection;
 
     void AcceptLoop();
+    // Greets one connection and serves it as the link it says it is.
+    void Serve(std::shared_ptr<link::IByteStream> stream);
     void CommandLoop(std::shared_ptr<Connection> connection, link::FrameParser parser,
                      std::vector<link::Frame> frames);
     WorkloadOptions BaseWorkloadOptions() const;
@@ -119,8 +122,8 @@ private:
     mutable std::mutex connectionMutex_;
     std::shared_ptr<Connection> command_;
     std::shared_ptr<link::IByteStream> data_;
-    // Reader threads of command connections; those whose connection ended are joined at the
-    // next accept.
+    // Threads that serve connections; those whose connection ended are joined by the accept
+    // loop.
     struct Reader {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> done;
@@ -131,6 +134,7 @@ private:
     std::thread streamThread_;
     std::atomic<bool> stopStream_{false};
     std::atomic<bool> streaming_{false};
+    std::atomic<bool> dataClaimed_{false}; // the running collection writes to data_
     mutable std::mutex stateMutex_;
     std::condition_variable stateChanged_;
     bool released_ = false;

@@ -5,11 +5,10 @@
 namespace zuta::agent {
 
 std::uint32_t GroundTruth::CpuLoad() const {
-    // The module looks at no more than 200 records, from the highest identifier down.
+    // Every record counts, however many there are.
     std::uint64_t idle = 0;
     std::uint64_t others = 0;
-    int seen = 0;
-    for (auto it = tasks.rbegin(); it != tasks.rend() && seen < 200; ++it, ++seen) {
+    for (auto it = tasks.rbegin(); it != tasks.rend(); ++it) {
         if (it->second.name == idleTaskName)
             idle = it->second.ticks;
         else

@@ -1,5 +1,7 @@
 #include "agent/Workload.h"
 
+#include "engine/WireFormat.h"
+
 #include <algorithm>
 
 namespace zuta::agent {
@@ -10,6 +12,10 @@ constexpr std::uint64_t kUs = kTicksPerMicrosecond;
 constexpr std::uint64_t kTimerPeriod = 10000 * kUs;
 // The idle task never runs out of work.
 constexpr std::uint64_t kEndlessWork = std::uint64_t{1} << 62;
+// The functions the layer-1 task calls besides its own with WorkloadOptions::manyFunctions.
+constexpr std::uint32_t kFirstWideFunction = 13;
+constexpr std::uint32_t kWideFunctions = 256 - kFirstWideFunction;
+constexpr std::size_t kWideCallsPerJob = 4;
 
 } // namespace
 
@@ -54,6 +60,19 @@ std::uint64_t Workload::Next() {
     return z ^ (z >> 31);
 }
 
+std::vector<std::uint8_t> Workload::NextRawBlock() {
+    const std::uint32_t index = rawBlocks_++;
+    std::size_t length = 16 + Next() % 33;
+    if (index == 1)
+        length = wire::kMaxRawBlockLength;
+    else if (index % 2 == 1)
+        length = 1024 + Next() % (wire::kMaxRawBlockLength - 1024);
+    std::vector<std::uint8_t> data(length);
+    for (std::uint8_t& b : data)
+        b = static_cast<std::uint8_t>(Next());
+    return data;
+}
+
 std::uint64_t Workload::Uniform(std::uint64_t low, std::uint64_t high) {
     return low + Next() % (high - low + 1);
 }
@@ -70,9 +89,12 @@ void Workload::AddJob(int entity, std::uint64_t work) {
 
     // Nested calls: one outer function around a few inner ones, at random points of the job.
     std::vector<std::uint8_t> functions;
-    if (entity == l1Task_)
+    if (entity == l1Task_) {
         functions = {1, 2, 3};
-    else if (entity == rrTask_)
+        for (std::size_t i = 0; options_.manyFunctions && i < kWideCallsPerJob; ++i)
+            functions.push_back(
+                static_cast<std::uint8_t>(kFirstWideFunction + wideFunction_++ % kWideFunctions));
+    } else if (entity == rrTask_)
         functions = {4, 5};
     else if (entity == mmTask_)
         functions = {6};

@@ -42,6 +42,9 @@ struct WorkloadOptions {
     std::uint64_t burstPeriod = 4800;
     // A task named with a character the target should never use.
     bool badTaskName = false;
+    // The layer-1 task also calls functions 13 to 255 in turn, four a job, so that a collection
+    // holds more than 200 task records.
+    bool manyFunctions = false;
 };
 
 // A modem-like schedule, the same for the same seed: the frame interrupt wakes the layer-1 HISR
@@ -58,6 +61,10 @@ public:
     std::uint64_t now() const { return now_; }
     // A random number of the workload's own sequence (for values that go with its events).
     std::uint64_t Next();
+    // The data of the next raw data block the target sends: short ones and, every second time,
+    // one that spans many data-link blocks, up to the longest a receiver takes (the second block
+    // is exactly that long).
+    std::vector<std::uint8_t> NextRawBlock();
 
 private:
     struct ScriptItem {
@@ -102,6 +109,8 @@ private:
     int runningIrq_ = -1;
     int idle_ = 0;
     std::uint32_t userEventSeq_ = 0;
+    std::uint32_t wideFunction_ = 0;
+    std::uint32_t rawBlocks_ = 0;
 
     // Entity indices of the named parts of the schedule.
     int l1Task_ = 0, rrTask_ = 0, mmTask_ = 0, ccTask_ = 0, smsTask_ = 0, uartTask_ = 0,

@@ -1,4 +1,5 @@
 #include "agent/CollectorAgent.h"
+#include "agent/NumberOption.h"
 #include "link/TcpStream.h"
 
 #include <CLI/CLI.hpp>
@@ -27,15 +28,15 @@ int main(int argc, char** argv) {
            "--speed", options.speed,
            "Simulated seconds per wall-clock second; 0 streams as fast as the link takes it")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(zuta::agent::FiniteNumber(0.0, 1000.0));
     app.add_option("--duration", options.duration,
                    "Simulated seconds streamed after each Start; 0 streams until Stop")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(zuta::agent::FiniteNumber(0.0, 86400.0));
     app.add_option("--start-delay", options.startDelayMs,
                    "Milliseconds between the answer to Start and the first data")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(zuta::agent::FiniteNumber(0.0, 60000.0));
     app.add_option("--identity", options.identity, "Name the host resolves the agent's sender to")
         ->capture_default_str();
     app.add_option("--diag-port", options.diagPort, "Link port of the agent's messages (0..30)")
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
                    "hold no frame), drop (bytes lost now and then), badname (a task name with a "
                    "'-'), disconnect (both links closed), burst (an interrupt storm far above the "
                    "nominal rate); repeatable");
+    app.add_flag("--many-functions", options.manyFunctions,
+                 "The layer-1 task also calls functions 13 to 255, so that a collection holds "
+                 "more than 200 tasks, IRQs and functions");
     app.add_option("--truth", options.truthPath,
                    "Write the ground truth of every stream (per-task runs, ticks, counter sums; "
                    "CPU load) to this JSON file");

@@ -6,13 +6,12 @@
 #include "agent/GroundTruth.h"
 #include "agent/StreamBuilder.h"
 #include "agent/Workload.h"
+#include "collection/CollectionSession.h"
 #include "collection/TaskTable.h"
-#include "engine/MemoryStatsTable.h"
 #include "engine/PerformanceData.h"
 #include "engine/WireEncoder.h"
 #include "engine/WireFormat.h"
 #include "host/MemorySettingsStore.h"
-#include "host/NotificationSink.h"
 #include "host/OutputWindow.h"
 #include "settings/PerformanceSettings.h"
 
@@ -40,10 +39,6 @@ constexpr int kIrqs = 40;
 constexpr std::uint64_t kSwitchPeriod = 50 * agent::kTicksPerMicrosecond;
 constexpr std::size_t kBlockSize = 1024;
 
-class IgnoreNotifications final : public host::INotificationSink {
-public:
-    void PostNotification(std::uint32_t, std::uint32_t) override {}
-};
 class IgnoreOutput final : public host::IOutputWindow {
 public:
     void WriteStatusLine(std::string_view) override {}
@@ -82,20 +77,14 @@ void BM_LiveTableEventLoopStall(benchmark::State& state) {
 
     const auto seconds = std::chrono::milliseconds(state.range(0));
     for (auto _ : state) {
-        PerformanceSettings settings;
-        settings.dumpPath = std::filesystem::temp_directory_path().string();
-        MemoryStatsTable memory;
-        IgnoreNotifications notify;
-        IgnoreOutput output;
         host::MemorySettingsStore store;
-        CPerformanceData data;
-        CPerformanceData::Services services;
-        services.settings = &settings;
-        services.memoryStats = &memory;
-        services.notify = &notify;
-        services.output = &output;
+        IgnoreOutput output;
+        SessionServices services;
         services.settingsStore = &store;
-        data.Initialise(services);
+        services.output = &output;
+        CollectionSession session(services);
+        session.settings().dumpPath = std::filesystem::temp_directory_path().string();
+        CPerformanceData& data = session.data();
         data.SetFinishDelay(std::chrono::milliseconds(0));
         data.StartCollection();
 
@@ -116,7 +105,7 @@ void BM_LiveTableEventLoopStall(benchmark::State& state) {
         table.RebuildRows(data);
         performance::CTaskTableWidget widget;
         widget.SetTable(&table);
-        widget.SetColourSource(&data, settings.idleTaskName);
+        widget.SetColourSource(&data, session.settings().idleTaskName);
         widget.RebuildFromModel();
         widget.resize(1100, 700);
         widget.show();

@@ -1,10 +1,12 @@
 // Session file speed: saving and loading a collection of 10 million samples, in samples per
 // second, next to reading the same file's bytes (the floor any loader stands on). The file lives
 // in the system's temporary folder; the page cache holds it after the first pass, so the figures
-// are the formatting and scanning cost, not the disk's.
+// are the formatting and scanning cost, not the disk's. Also the raw log import of a log whose
+// lines all take the time stamp of one very long stamp before them.
 
 #include "engine/MemoryStatsTable.h"
 #include "engine/PerformanceData.h"
+#include "files/RawLogImport.h"
 #include "files/SessionFile.h"
 #include "host/MemorySettingsStore.h"
 #include "settings/PerformanceSettings.h"
@@ -170,8 +172,37 @@ void BM_ReadFileBytes(benchmark::State& state) {
     SetCounters(state, std::filesystem::file_size(path));
 }
 
+// A raw log whose first time stamp is a megabyte of digits, followed by `lines` lines without
+// one: each of them has the time of that stamp, which is not read again line by line. Linear: ten
+// times the lines take ten times as long.
+std::string LongTimeStampLog(std::int64_t lines) {
+    std::string text = "0001:Main_THREAD (3) @" + std::string(1'000'000, '7') + "\n";
+    for (std::int64_t i = 0; i < lines; ++i)
+        text += "0002:Main_THREAD (3)\n";
+    return text;
+}
+
+void BM_ImportRawLogLongTimeStamp(benchmark::State& state) {
+    const std::string log = LongTimeStampLog(state.range(0));
+    Store target;
+    std::string error;
+    for (auto _ : state) {
+        if (!zuta::ImportRawLogData(target.data, log, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * (state.range(0) + 1));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(log.size()));
+}
+
 } // namespace
 
+BENCHMARK(BM_ImportRawLogLongTimeStamp)
+    ->Arg(24'000)
+    ->Arg(240'000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_SaveSession)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_LoadSession)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();

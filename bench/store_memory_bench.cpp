@@ -2,8 +2,8 @@
 // bytes per stored sample. A program of its own, so no earlier benchmark's heap is reused.
 
 #include "ModemStream.h"
-#include "engine/PerformanceData.h"
-#include "settings/PerformanceSettings.h"
+#include "collection/CollectionSession.h"
+#include "host/MemorySettingsStore.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -46,12 +46,12 @@ void BM_StoreMemoryPerSample(benchmark::State& state) {
         const bool peakReset = ResetPeak();
         const std::size_t before = StatusBytes("VmRSS");
 
-        zuta::PerformanceSettings settings;
-        settings.dumpPath = std::filesystem::temp_directory_path().string();
-        auto data = std::make_unique<zuta::CPerformanceData>();
-        zuta::CPerformanceData::Services services;
-        services.settings = &settings;
-        data->Initialise(services);
+        zuta::host::MemorySettingsStore store;
+        zuta::SessionServices services;
+        services.settingsStore = &store;
+        auto session = std::make_unique<zuta::CollectionSession>(services);
+        session->settings().dumpPath = std::filesystem::temp_directory_path().string();
+        zuta::CPerformanceData* data = &session->data();
         data->SetFinishDelay(std::chrono::milliseconds(0));
         zuta::bench::StartModemCollection(*data, zuta::bench::StreamMode::Full);
 

@@ -1,5 +1,5 @@
-// A capture file of any content read record by record and replayed through the collector endpoint
-// into a store, as `zuta replay` does.
+// A capture of any content read record by record and replayed through the collector endpoint
+// into a store, as `zuta replay` does. The capture is read from memory: no file per input.
 
 #include "FuzzStore.h"
 #include "collection/CollectionReplay.h"
@@ -7,37 +7,25 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path =
-        zuta::fuzz::DumpFolder::Path() + "/input-" + std::to_string(::getpid()) + ".zcap";
-    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size > 0)
-            std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    } else {
-        return 0;
-    }
-
-    zuta::fuzz::FuzzStore store;
     zuta::CaptureReader reader;
     std::string error;
-    if (!reader.Open(path, error))
+    if (!reader.OpenMemory(data, size, error))
         return 0;
-    store.data.StartCollection();
+    const zuta::fuzz::FuzzStore::Lease store;
     {
-        zuta::CaptureReplayer replayer(store.data, store.settings.diagPort, store.settings.tlnPort);
+        zuta::CaptureReplayer replayer(store->data, store->settings.diagPort,
+                                       store->settings.tlnPort);
         zuta::CaptureRecord record;
         while (reader.Next(record, error))
             replayer.Feed(record);
     }
-    store.data.FinishCollection();
+    store->data.FinishCollection();
     std::vector<zuta::GraphSample> graph;
-    store.data.BuildGraphSamples(graph, true);
-    store.data.GetCpuLoad();
+    store->data.BuildGraphSamples(graph, true);
+    store->data.GetCpuLoad();
     return 0;
 }

@@ -37,9 +37,8 @@ const zuta::wire::Bytes& DataBatch() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    zuta::fuzz::FuzzStore store;
-    zuta::CPerformanceData& perf = store.data;
-    perf.StartCollection();
+    const zuta::fuzz::FuzzStore::Lease store;
+    zuta::CPerformanceData& perf = store->data;
 
     std::uint32_t result = 0;
     perf.OnCommandLinkMessage(data, size, result);

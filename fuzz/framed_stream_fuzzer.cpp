@@ -41,12 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* stream = lengths + splitCount;
     const std::size_t streamSize = size - kHeaderSize - splitCount;
 
-    FuzzStore store;
-    zuta::CPerformanceData& perf = store.data;
+    const FuzzStore::Lease store;
+    zuta::CPerformanceData& perf = store->data;
     const std::uint8_t mode = flags & kModeMask;
     perf.SetSimpleMode(mode == kModeSimple || mode == kModeSimpleAndExtTs);
     perf.SetExternalTsMode(mode == kModeExtTs || mode == kModeSimpleAndExtTs);
-    perf.StartCollection();
 
     std::uint32_t result = 0;
     if (flags & kAnnounceTasks) {

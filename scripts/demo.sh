@@ -2,7 +2,8 @@
 # The main job: builds the command-line tool and the window, starts the simulated target, collects
 # a few seconds from it, saves the session, exports the text table, prints the table and draws the
 # main window with the collection as a picture. Everything it writes lands in out/demo (or the
-# folder given as the first argument).
+# folder given as the first argument). ZUTA_DEMO_SECONDS sets the collection time (default 3),
+# ZUTA_JOBS the parallel compile jobs (default 2).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -10,6 +11,8 @@ out=${1:-$repo/out/demo}
 build=$repo/build/demo
 
 bash "$repo/scripts/install-deps.sh"
+# A fresh clone has no build folder yet; the configure log goes beside the build tree.
+mkdir -p "$(dirname "$build")"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUTA_TESTS=OFF -DZUTA_GUI=ON \
     >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 cmake --build "$build" --parallel "${ZUTA_JOBS:-2}" --target zuta zuta-agent zuta-host ZUTA

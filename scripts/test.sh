@@ -1,33 +1,36 @@
 #!/usr/bin/env bash
 # Builds ZUTA and runs every check of CI, in this order:
-#   deps  the Debian packages (scripts/install-deps.sh)
-#   ci    optimised build with warnings as errors, benchmarks built, all unit tests
-#   asan  address + undefined-behaviour sanitizer build, all unit tests
-#   tsan  thread sanitizer build of the test programs holding the threaded tests, those tests only
-#   fuzz  every libFuzzer target, each run for a bounded time on a copy of its seed corpus
+#   deps    the Debian packages and the test locale (scripts/install-deps.sh)
+#   format  every C++ source as clang-format writes it (scripts/check-format.sh)
+#   layers  no include of a higher layer, no Qt outside the windowed code (scripts/check-layers.sh)
+#   ci      optimised build with warnings as errors, benchmarks built, all unit tests
+#   asan    address + undefined-behaviour sanitizer build, all unit tests
+#   tsan    thread sanitizer build of the test programs labelled "threaded" (zuta_test(... LABELS
+#           threaded)), their tests only
+#   fuzz    every libFuzzer target, each run for a bounded time on a copy of its seed corpus
 # A failed stage does not stop the later ones; the summary at the end lists every stage and the
 # script exits non-zero when any failed.
 #
 # Environment:
-#   ZUTA_STAGES        stages to run (default "ci asan tsan fuzz"; deps always runs first)
+#   ZUTA_STAGES        stages to run (default "format layers ci asan tsan fuzz"; deps always runs
+#                      first)
 #   ZUTA_SKIP_DEPS=1   do not check or install packages
 #   ZUTA_BUILD_ROOT    folder of the build trees (default build, inside the repository)
 #   ZUTA_JOBS          parallel compile jobs (default 2)
 #   ZUTA_CTEST_JOBS    tests run at once (default 1, so no two tests compete for ports or files)
-#   ZUTA_TSAN_TESTS    regular expression of the test names run under tsan
-#                      (default "Link|E2E|Collector|Live")
+#   ZUTA_TSAN_LABEL    CTest label of the test programs run under tsan (default threaded)
 #   ZUTA_FUZZ_SECONDS  run time of each fuzz target (default 30)
 #   ZUTA_FUZZ_JOBS     fuzz targets run at once (default 2)
 set -uo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$repo"
+cd "$repo" || exit 1
 
-stages=${ZUTA_STAGES:-ci asan tsan fuzz}
+stages=${ZUTA_STAGES:-format layers ci asan tsan fuzz}
 build_root=${ZUTA_BUILD_ROOT:-build}
 jobs=${ZUTA_JOBS:-2}
 ctest_jobs=${ZUTA_CTEST_JOBS:-1}
-tsan_tests=${ZUTA_TSAN_TESTS:-Link|E2E|Collector|Live}
+tsan_label=${ZUTA_TSAN_LABEL:-threaded}
 fuzz_seconds=${ZUTA_FUZZ_SECONDS:-30}
 fuzz_jobs=${ZUTA_FUZZ_JOBS:-2}
 
@@ -37,7 +40,6 @@ logs="$build_root/logs"
 mkdir -p "$logs"
 
 script_start=$SECONDS
-ci_built=0
 summary=()
 passed=0
 failed=0
@@ -54,6 +56,9 @@ record() {
         passed=$((passed + 1))
     fi
 }
+
+# note TEXT: a line of the summary under the stage recorded last, counted in no total.
+note() { summary+=("$(printf '%-6s %-7s %s' '' '' "$1")"); }
 
 # Sanitizer reports: symbolized, with stacks, and fatal.
 symbolizer=$(command -v llvm-symbolizer || command -v llvm-symbolizer-14 || true)
@@ -98,15 +103,39 @@ build() {
 }
 
 # run_ctest DIR LOG [ctest args...]: runs the tests, prints their output and ctest's result line.
+# Finding no test at all is a failure.
 run_ctest() {
     local dir=$1 log=$2
     shift 2
-    ctest --test-dir "$dir" --output-on-failure --timeout 300 --parallel "$ctest_jobs" "$@" 2>&1 |
-        tee "$log"
+    ctest --test-dir "$dir" --output-on-failure --timeout 300 --parallel "$ctest_jobs" \
+        --no-tests=error "$@" 2>&1 | tee "$log"
     return "${PIPESTATUS[0]}"
 }
 
-ctest_result() { grep -E 'tests passed|No tests were found' "$1" | tail -n 1; }
+# ctest's result line, with the number of skipped tests when there are any.
+ctest_result() {
+    local result skipped
+    result=$(grep -E 'tests passed|No tests were found' "$1" | tail -n 1)
+    skipped=$(grep -c '(Skipped)$' "$1")
+    if ((skipped > 0)); then
+        result+=", $skipped skipped"
+    fi
+    echo "${result:-no ctest result}"
+}
+
+# stage_check NAME SCRIPT: one of the source checks; its first output line is the summary detail.
+stage_check() {
+    local name=$1 script=$2
+    local log="$logs/$name.log"
+    say "$name: $script"
+    if bash "$repo/$script" >"$log" 2>&1; then
+        cat "$log"
+        record "$name" passed "$(head -n 1 "$log")"
+    else
+        cat "$log"
+        record "$name" FAILED "$(head -n 1 "$log") (list: $log)"
+    fi
+}
 
 stage_tests() {
     local stage=$1
@@ -117,9 +146,6 @@ stage_tests() {
         record "$stage" FAILED "build failed ($((SECONDS - start)) s)"
         return
     fi
-    if [[ $stage == ci ]]; then
-        ci_built=1
-    fi
     local log="$logs/$stage-ctest.log"
     if run_ctest "$dir" "$log"; then
         record "$stage" passed "$(ctest_result "$log") ($((SECONDS - start)) s)"
@@ -128,39 +154,31 @@ stage_tests() {
     fi
 }
 
-# The test programs that hold a test whose name matches the tsan pattern, from the test list of
-# the ci build; empty when none does.
-tsan_targets() {
-    ctest --test-dir "$build_root/ci" --show-only=json-v1 -R "$tsan_tests" 2>/dev/null |
-        grep -A2 '"command"' | grep -o '"/[^"]*"' | tr -d '"' | xargs -r -n1 basename | sort -u
-}
-
 stage_tsan() {
     local dir="$build_root/tsan"
     local start=$SECONDS
-    say "tsan: threaded tests (matching '$tsan_tests') under ThreadSanitizer"
+    say "tsan: the test programs labelled '$tsan_label' under ThreadSanitizer"
     configure tsan "$dir" || {
         record tsan FAILED "configure failed"
         return
     }
-    # The ci build of this run, when it built completely, knows which programs hold the tests;
-    # otherwise everything is built.
-    local targets=()
-    if ((ci_built)); then
-        mapfile -t targets < <(tsan_targets)
-        if ((${#targets[@]} == 0)); then
-            echo "no test matches '$tsan_tests'"
-            record tsan passed "no test matches '$tsan_tests'"
-            return
-        fi
+    # The configure lists the programs carrying the label; only those are built.
+    local list="$dir/tests/programs-$tsan_label.txt" targets=()
+    if [[ -f $list ]]; then
+        mapfile -t targets < <(grep -v '^$' "$list")
+    fi
+    if ((${#targets[@]} == 0)); then
+        echo "no test program carries the label '$tsan_label'"
+        record tsan FAILED "no test program labelled '$tsan_label'"
+        return
     fi
     if ! build "$dir" "${targets[@]}"; then
         record tsan FAILED "build failed ($((SECONDS - start)) s)"
         return
     fi
     local log="$logs/tsan-ctest.log"
-    # Test programs that were not built are listed as *_NOT_BUILT; they are not part of this run.
-    if run_ctest "$dir" "$log" -R "$tsan_tests" -E '_NOT_BUILT$' --no-tests=ignore; then
+    # Programs that were not built are listed as *_NOT_BUILT without labels, so -L leaves them out.
+    if run_ctest "$dir" "$log" -L "$tsan_label"; then
         record tsan passed "$(ctest_result "$log") ($((SECONDS - start)) s)"
     else
         record tsan FAILED "$(ctest_result "$log") ($((SECONDS - start)) s)"
@@ -208,16 +226,23 @@ stage_fuzz() {
     done <"$list"
     wait
 
-    local bad=0 rc
+    local bad=0 rc runs lines=()
     for name in "${names[@]}"; do
         rc=$(cat "$logs/fuzz-$name.rc" 2>/dev/null || echo missing)
-        local stats
-        stats=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$logs/fuzz-$name.log" | tail -n 1)
-        if [[ $rc == 0 ]]; then
-            echo "$name: passed ${stats:-}"
+        # libFuzzer's final statistics (-print_final_stats=1) count the inputs it ran.
+        runs=$(sed -n 's/^stat::number_of_executed_units:[[:space:]]*//p' "$logs/fuzz-$name.log" |
+            tail -n 1)
+        if [[ $rc == 0 && -n $runs ]]; then
+            lines+=("$name: passed, $runs executions")
+            echo "${lines[-1]}"
         else
             bad=$((bad + 1))
-            echo "$name: FAILED (exit $rc); end of its log ($logs/fuzz-$name.log):"
+            if [[ $rc == 0 ]]; then
+                lines+=("$name: FAILED, no final statistics")
+            else
+                lines+=("$name: FAILED (exit $rc)${runs:+, $runs executions}")
+            fi
+            echo "${lines[-1]}; end of its log ($logs/fuzz-$name.log):"
             tail -n 80 "$logs/fuzz-$name.log"
             echo "reproducer(s): $(ls "$build_root/fuzz-run/$name/artifacts" 2>/dev/null | tr '\n' ' ')"
         fi
@@ -229,6 +254,10 @@ stage_fuzz() {
     else
         record fuzz passed "${#names[@]} targets clean for $fuzz_seconds s each ($((SECONDS - start)) s)"
     fi
+    local line
+    for line in "${lines[@]}"; do
+        note "$line"
+    done
 }
 
 if [[ ${ZUTA_SKIP_DEPS:-0} != 1 ]]; then
@@ -241,6 +270,8 @@ fi
 
 for stage in $stages; do
     case $stage in
+    format) stage_check format scripts/check-format.sh ;;
+    layers) stage_check layers scripts/check-layers.sh ;;
     ci | asan) stage_tests "$stage" ;;
     tsan) stage_tsan ;;
     fuzz) stage_fuzz ;;

@@ -54,6 +54,9 @@ public:
     void SetTargetLinks(host::ICommandLink* commandLink, host::IDataLink* dataLink,
                         host::ISenderNameResolver* resolver);
 
+    // A window nobody looks at (a screenshot) answers its message boxes itself.
+    void SetInteractive(bool interactive) { messageBox_.SetInteractive(interactive); }
+
     // Drops every template; done before the modules that made them are unloaded.
     void RemoveDocumentTemplates();
 

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <iostream>
 
 namespace zuta::hostapp {
 
@@ -13,8 +14,18 @@ QString ToQString(std::string_view text) {
 
 } // namespace
 
+host::MessageResult QtMessageBox::DefaultAnswer(host::MessageButtons buttons) {
+    return buttons == host::MessageButtons::Ok      ? host::MessageResult::Ok
+           : buttons == host::MessageButtons::YesNo ? host::MessageResult::No
+                                                    : host::MessageResult::Cancel;
+}
+
 host::MessageResult QtMessageBox::Show(std::string_view text, std::string_view caption,
                                        host::MessageIcon icon, host::MessageButtons buttons) {
+    if (!interactive_) {
+        std::cerr << "message box \"" << caption << "\": " << text << '\n';
+        return DefaultAnswer(buttons);
+    }
     QMessageBox box(owner_);
     box.setWindowTitle(ToQString(caption));
     box.setText(ToQString(text));
@@ -52,9 +63,7 @@ host::MessageResult QtMessageBox::Show(std::string_view text, std::string_view c
         return host::MessageResult::No;
     default:
         // A box closed without a button counts as its safe answer.
-        return buttons == host::MessageButtons::Ok      ? host::MessageResult::Ok
-               : buttons == host::MessageButtons::YesNo ? host::MessageResult::No
-                                                        : host::MessageResult::Cancel;
+        return DefaultAnswer(buttons);
     }
 }
 

@@ -13,7 +13,7 @@ host::WorkspaceMap ReadWorkspaceFile(const std::string& path) {
     const host::IniDocument document = host::IniDocument::Parse(store.Text());
     host::WorkspaceMap map;
     for (const std::string& key : document.Keys(kSection)) {
-        if (const std::string* value = document.Find(kSection, key)) {
+        if (const std::optional<std::string> value = document.Find(kSection, key)) {
             map.Set(key, *value);
         }
     }

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     zuta::hostapp::MainWindow window(settingsPath);
+    window.SetInteractive(!screenshot);
     window.SetTargetLinks(connection.commandLink(), connection.dataLink(),
                           connection.senderNameResolver());
     if (!openPath.empty() && !zuta::hostapp::RememberFileToOpen(window.SettingsStore(), openPath)) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 namespace zuta::link {
@@ -23,5 +25,22 @@ public:
 };
 
 using ByteStreamPtr = std::unique_ptr<IByteStream>;
+
+// How long opening the streams of a link (connect and greet) may take: a target that does not
+// answer fails the start within this time instead of the system's connect time-out.
+inline constexpr std::chrono::milliseconds kConnectTimeout = std::chrono::seconds(5);
+
+// The bounds of one attempt to open streams: a deadline, and a stop request that ends it early.
+struct OpenLimits {
+    static OpenLimits Within(std::chrono::milliseconds limit, std::stop_token stop = {}) {
+        return {std::chrono::steady_clock::now() + limit, std::move(stop)};
+    }
+    bool Ended() const {
+        return stop.stop_requested() || std::chrono::steady_clock::now() >= deadline;
+    }
+
+    std::chrono::steady_clock::time_point deadline;
+    std::stop_token stop;
+};
 
 } // namespace zuta::link

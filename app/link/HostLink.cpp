@@ -19,27 +19,19 @@ int MillisUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, kIdlePollMs));
 }
 
-ByteStreamPtr ConnectAndGreet(const std::string& host, std::uint16_t port, LinkKind kind,
-                              std::string& error) {
-    ByteStreamPtr stream = ConnectTcp(host, port, error);
-    if (!stream)
-        return nullptr;
-    const Bytes hello = EncodeHello(kind);
-    if (!stream->WriteAll(hello.data(), hello.size())) {
-        error = "cannot greet " + stream->Describe();
-        return nullptr;
-    }
-    return stream;
+template <typename T> bool Contains(const std::vector<T*>& list, T* item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
 }
 
 } // namespace
 
 LinkOpener TcpLinkOpener(std::string host, std::uint16_t port) {
-    return [host = std::move(host), port](LinkStreams& streams, std::string& error) {
-        streams.command = ConnectAndGreet(host, port, LinkKind::Command, error);
+    return [host = std::move(host), port](LinkStreams& streams, const OpenLimits& limits,
+                                          std::string& error) {
+        streams.command = ConnectTcp(host, port, error, EncodeHello(LinkKind::Command), limits);
         if (!streams.command)
             return false;
-        streams.data = ConnectAndGreet(host, port, LinkKind::Data, error);
+        streams.data = ConnectTcp(host, port, error, EncodeHello(LinkKind::Data), limits);
         if (!streams.data) {
             streams.command.reset();
             return false;
@@ -55,8 +47,17 @@ HostLink::~HostLink() {
     Close();
 }
 
-bool HostLink::Open() {
-    std::lock_guard life(lifeMutex_);
+bool HostLink::Open(std::stop_token stop) {
+    const OpenLimits limits = OpenLimits::Within(options_.connectTimeout, std::move(stop));
+    std::unique_lock life(lifeMutex_, std::defer_lock);
+    // Another document may be opening the link: its outcome is awaited within these limits.
+    while (!life.try_lock()) {
+        if (limits.Ended()) {
+            SetError("the link to the target is still being opened");
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (open_.load() && endedStreams_.load() == 0)
         return true;
     JoinReaders();
@@ -66,9 +67,8 @@ bool HostLink::Open() {
     }
     LinkStreams streams;
     std::string error;
-    if (!opener_ || !opener_(streams, error)) {
-        std::lock_guard lock(errorMutex_);
-        lastError_ = error.empty() ? "the link cannot be opened" : error;
+    if (!opener_ || !opener_(streams, limits, error)) {
+        SetError(error.empty() ? "the link cannot be opened" : error);
         return false;
     }
     {
@@ -116,6 +116,11 @@ std::string HostLink::lastError() const {
     return lastError_;
 }
 
+void HostLink::SetError(std::string error) {
+    std::lock_guard lock(errorMutex_);
+    lastError_ = std::move(error);
+}
+
 bool HostLink::SendCommand(std::string_view agent, std::string_view group, std::string_view command,
                            const std::uint8_t* payload, std::size_t length, std::uint32_t flags) {
     const Bytes frame = EncodeCommand(agent, group, command, flags, payload, length);
@@ -139,32 +144,44 @@ bool HostLink::SendRaw(std::uint32_t portMask, const std::uint8_t* bytes, std::s
 
 void HostLink::Attach(host::CommandLinkEndpoint* endpoint) {
     std::lock_guard lock(endpointMutex_);
-    endpoint_ = endpoint;
+    if (endpoint != nullptr && !Contains(endpoints_, endpoint))
+        endpoints_.push_back(endpoint);
 }
 
 void HostLink::Detach(host::CommandLinkEndpoint* endpoint) {
     std::lock_guard lock(endpointMutex_);
-    if (endpoint_ == endpoint)
-        endpoint_ = nullptr;
+    std::erase(endpoints_, endpoint);
 }
 
-void HostLink::SetObserver(host::ILinkObserver* observer) {
+void HostLink::AddObserver(host::ILinkObserver* observer) {
     std::lock_guard lock(observerMutex_);
-    observer_ = observer;
+    if (observer != nullptr && !Contains(observers_, observer))
+        observers_.push_back(observer);
+}
+
+void HostLink::RemoveObserver(host::ILinkObserver* observer) {
+    std::lock_guard lock(observerMutex_);
+    std::erase(observers_, observer);
 }
 
 bool HostLink::RegisterReceiver(host::DataLinkReceiveFn receive, host::DataLinkNotifyFn,
-                                std::uint32_t maxBlock) {
+                                std::uint32_t maxBlock, void* context) {
     std::lock_guard lock(receiverMutex_);
+    if (receive == nullptr || (receive_ != nullptr && receiverContext_ != context))
+        return false;
     receive_ = receive;
+    receiverContext_ = context;
     maxBlock_.store(std::clamp<std::uint32_t>(maxBlock, 1, host::kDataLinkBlockSize));
-    receiving_.store(receive != nullptr);
-    return receive != nullptr;
+    receiving_.store(true);
+    return true;
 }
 
-void HostLink::UnregisterReceiver() {
+void HostLink::UnregisterReceiver(void* context) {
     std::lock_guard lock(receiverMutex_);
+    if (receive_ == nullptr || receiverContext_ != context)
+        return;
     receive_ = nullptr;
+    receiverContext_ = nullptr;
     receiving_.store(false);
 }
 
@@ -182,8 +199,13 @@ void HostLink::StreamEnded() {
     if (endedStreams_.fetch_add(1) + 1 == 2) {
         open_.store(false);
         std::lock_guard lock(observerMutex_);
-        if (!stopping_.load() && observer_ != nullptr)
-            observer_->OnLinkClosed();
+        if (stopping_.load())
+            return;
+        // A copy: an observer may remove itself (or another) while it is told.
+        const std::vector<host::ILinkObserver*> observers = observers_;
+        for (host::ILinkObserver* observer : observers)
+            if (Contains(observers_, observer))
+                observer->OnLinkClosed();
     }
 }
 
@@ -217,11 +239,15 @@ void HostLink::CommandLoop(IByteStream* stream) {
                                                 body->message.data(),
                                                 static_cast<std::uint32_t>(body->message.size())};
                 std::lock_guard lock(endpointMutex_);
-                if (endpoint_ == nullptr)
+                if (endpoints_.empty())
                     continue;
                 if (ILinkTap* tap = tap_.load())
                     tap->OnCommandMessage(message);
-                endpoint_->Deliver(message);
+                // A copy: an endpoint may detach itself (or another) while it receives.
+                const std::vector<host::CommandLinkEndpoint*> endpoints = endpoints_;
+                for (host::CommandLinkEndpoint* endpoint : endpoints)
+                    if (Contains(endpoints_, endpoint))
+                        endpoint->Deliver(message);
             } else if (frame.type == static_cast<std::uint8_t>(FrameType::Sender)) {
                 const auto body = DecodeSender(frame.body);
                 if (!body)
@@ -245,14 +271,13 @@ void HostLink::CommandLoop(IByteStream* stream) {
 
 void HostLink::DeliverBlock(const std::uint8_t* bytes, std::size_t length) {
     std::lock_guard lock(receiverMutex_);
-    if (receive_ == nullptr)
-        return;
     const std::size_t limit = maxBlock_.load();
-    for (std::size_t at = 0; at < length; at += limit) {
+    // The receiver may unregister itself during a call: the rest of the bytes are then dropped.
+    for (std::size_t at = 0; at < length && receive_ != nullptr; at += limit) {
         const std::size_t n = std::min(limit, length - at);
         if (ILinkTap* tap = tap_.load())
             tap->OnDataBlock(bytes + at, n);
-        receive_(bytes + at, static_cast<std::uint32_t>(n));
+        receive_(receiverContext_, bytes + at, static_cast<std::uint32_t>(n));
         dataBytesDelivered_.fetch_add(n);
     }
 }

@@ -12,10 +12,12 @@
 #include <map>
 #include <mutex>
 #include <shared_mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace zuta::link {
 
@@ -34,8 +36,10 @@ struct LinkStreams {
     ByteStreamPtr command;
     ByteStreamPtr data;
 };
-// Opens both streams (connect, then greet); false with `error` set when that failed.
-using LinkOpener = std::function<bool(LinkStreams& streams, std::string& error)>;
+// Opens both streams (connect, then greet) within `limits`; false with `error` set when that
+// failed.
+using LinkOpener =
+    std::function<bool(LinkStreams& streams, const OpenLimits& limits, std::string& error)>;
 
 // Two TCP connections to host:port, the first greeted as command link, the second as data link.
 LinkOpener TcpLinkOpener(std::string host, std::uint16_t port);
@@ -45,10 +49,14 @@ struct HostLinkOptions {
     std::chrono::milliseconds coalesce{4};
     // Once one stream ended, how long the other may stay silent before it is taken as ended too.
     std::chrono::milliseconds drainGrace{300};
+    // How long Open may take before it gives up.
+    std::chrono::milliseconds connectTimeout = kConnectTimeout;
 };
 
 // The host side of both links over byte streams: the command link with its sender-name table and
 // the data link with block coalescing. One delivery thread per stream; both are joined by Close.
+// Every attached endpoint gets every message and every observer the closing of the link; the data
+// link has one receiver at a time, which is what lets one collection at a time use the link.
 class HostLink : public host::ICommandLink,
                  public host::IDataLink,
                  public host::ISenderNameResolver {
@@ -59,24 +67,25 @@ public:
     HostLink& operator=(const HostLink&) = delete;
 
     // host::ICommandLink
-    bool Open() override;
+    bool Open(std::stop_token stop) override;
     bool IsOpen() const override;
     bool SendCommand(std::string_view agent, std::string_view group, std::string_view command,
                      const std::uint8_t* payload, std::size_t length, std::uint32_t flags) override;
     bool SendRaw(std::uint32_t portMask, const std::uint8_t* bytes, std::size_t count) override;
     void Attach(host::CommandLinkEndpoint* endpoint) override;
     void Detach(host::CommandLinkEndpoint* endpoint) override;
-    void SetObserver(host::ILinkObserver* observer) override;
+    void AddObserver(host::ILinkObserver* observer) override;
+    void RemoveObserver(host::ILinkObserver* observer) override;
 
     // host::IDataLink
     bool RegisterReceiver(host::DataLinkReceiveFn receive, host::DataLinkNotifyFn notify,
-                          std::uint32_t maxBlock) override;
-    void UnregisterReceiver() override;
+                          std::uint32_t maxBlock, void* context) override;
+    void UnregisterReceiver(void* context) override;
 
     // host::ISenderNameResolver
     bool SenderName(std::uint16_t idA, std::uint16_t idB, std::string& name) const override;
 
-    // Closes both streams and joins the delivery threads; the observer is not told.
+    // Closes both streams and joins the delivery threads; the observers are not told.
     void Close();
     std::string lastError() const;
     void SetTap(ILinkTap* tap) { tap_.store(tap); }
@@ -92,6 +101,7 @@ private:
     void DeliverBlock(const std::uint8_t* bytes, std::size_t length);
     void StreamEnded();
     void JoinReaders();
+    void SetError(std::string error);
 
     LinkOpener opener_;
     HostLinkOptions options_;
@@ -107,20 +117,21 @@ private:
     std::atomic<int> endedStreams_{0};
     std::string lastError_;
     mutable std::mutex errorMutex_;
-    // Serialises Open and Close.
+    // Serialises Open and Close; an Open waits for another within its own limits.
     std::mutex lifeMutex_;
 
     // Held while a message is delivered, so Detach waits for it.
     std::recursive_mutex endpointMutex_;
-    host::CommandLinkEndpoint* endpoint_ = nullptr;
-    // Held while the observer is told, so SetObserver waits for that.
-    std::mutex observerMutex_;
-    host::ILinkObserver* observer_ = nullptr;
+    std::vector<host::CommandLinkEndpoint*> endpoints_;
+    // Held while the observers are told, so RemoveObserver waits for that.
+    std::recursive_mutex observerMutex_;
+    std::vector<host::ILinkObserver*> observers_;
     std::atomic<ILinkTap*> tap_{nullptr};
 
     // Held while a block is delivered, so UnregisterReceiver waits for it.
     std::recursive_mutex receiverMutex_;
     host::DataLinkReceiveFn receive_ = nullptr;
+    void* receiverContext_ = nullptr;
     // Bytes that arrive while no receiver is registered are dropped as they arrive.
     std::atomic<bool> receiving_{false};
     std::atomic<std::uint32_t> maxBlock_{host::kDataLinkBlockSize};

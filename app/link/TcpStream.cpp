@@ -1,10 +1,12 @@
 #include "link/TcpStream.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -23,6 +25,61 @@ std::string ErrorText(const char* what) {
 void SetNoDelay(int fd) {
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// Polls in short slices, so a stop request ends the wait soon.
+constexpr std::chrono::milliseconds kPollSlice{20};
+
+// Waits until the socket is ready for `events`; false with errno set when the attempt ended first.
+bool WaitReady(int fd, short events, const OpenLimits& limits) {
+    for (;;) {
+        if (limits.stop.stop_requested()) {
+            errno = ECANCELED;
+            return false;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            limits.deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        pollfd pfd{fd, events, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(std::min(left, kPollSlice).count()));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+// Connects the non-blocking socket; false with errno set on failure.
+bool ConnectWithin(int fd, const sockaddr* address, socklen_t size, const OpenLimits& limits) {
+    if (::connect(fd, address, size) == 0)
+        return true;
+    if (errno != EINPROGRESS || !WaitReady(fd, POLLOUT, limits))
+        return false;
+    int failure = 0;
+    socklen_t length = sizeof failure;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0)
+        return false;
+    errno = failure;
+    return failure == 0;
+}
+
+bool WriteWithin(int fd, std::span<const std::uint8_t> bytes, const OpenLimits& limits) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n >= 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!WaitReady(fd, POLLOUT, limits))
+                return false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -75,6 +132,11 @@ bool ParseHostPort(const std::string& text, std::string& host, std::uint16_t& po
     if (colon == std::string::npos)
         return false;
     host = text.substr(0, colon);
+    // An IPv6 address is written in brackets, as in "[::1]:5170".
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    else if (host.find_first_of("[]:") != std::string::npos)
+        return false;
     if (host.empty())
         host = "127.0.0.1";
     const char* first = text.data() + colon + 1;
@@ -87,32 +149,44 @@ bool ParseHostPort(const std::string& text, std::string& host, std::uint16_t& po
     return true;
 }
 
-ByteStreamPtr ConnectTcp(const std::string& host, std::uint16_t port, std::string& error) {
+ByteStreamPtr ConnectTcp(const std::string& host, std::uint16_t port, std::string& error,
+                         std::span<const std::uint8_t> greeting, const OpenLimits& limits) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
+    const std::string peer = host + ":" + service;
     const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
     if (rc != 0) {
         error = "cannot resolve " + host + ": " + ::gai_strerror(rc);
         return nullptr;
     }
-    error = "cannot connect to " + host + ":" + service;
-    for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    error = "cannot connect to " + peer;
+    int fd = -1;
+    for (addrinfo* a = found; a != nullptr && fd < 0 && !limits.Ended(); a = a->ai_next) {
+        // Non-blocking while connecting and greeting, so neither waits past the deadline.
+        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (fd < 0)
             continue;
-        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
-            ::freeaddrinfo(found);
-            error.clear();
-            return std::make_unique<TcpStream>(fd, host + ":" + service);
+        if (!ConnectWithin(fd, a->ai_addr, a->ai_addrlen, limits)) {
+            error = ErrorText(("cannot connect to " + peer).c_str());
+            ::close(fd);
+            fd = -1;
+        } else if (!WriteWithin(fd, greeting, limits)) {
+            error = ErrorText(("cannot greet " + peer).c_str());
+            ::close(fd);
+            fd = -1;
+            break;
         }
-        error = ErrorText(("cannot connect to " + host + ":" + service).c_str());
-        ::close(fd);
     }
     ::freeaddrinfo(found);
-    return nullptr;
+    if (fd < 0)
+        return nullptr;
+    // The stream itself waits in Read's poll and writes blocking.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    error.clear();
+    return std::make_unique<TcpStream>(fd, peer);
 }
 
 TcpListener::~TcpListener() {

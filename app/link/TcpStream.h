@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
 namespace zuta::link {
@@ -29,10 +30,14 @@ private:
     std::mutex writeMutex_;
 };
 
-// Connects to host:port (numeric or resolvable host); nothing with `error` set on failure.
-ByteStreamPtr ConnectTcp(const std::string& host, std::uint16_t port, std::string& error);
+// Connects to host:port (numeric or resolvable host) and sends `greeting`, both within `limits`
+// (the connect and the greeting never block past the deadline); nothing with `error` set on
+// failure.
+ByteStreamPtr ConnectTcp(const std::string& host, std::uint16_t port, std::string& error,
+                         std::span<const std::uint8_t> greeting = {},
+                         const OpenLimits& limits = OpenLimits::Within(kConnectTimeout));
 
-// Splits "HOST:PORT" (or ":PORT", host then 127.0.0.1); false when it is not that form.
+// Splits "HOST:PORT", "[IPv6]:PORT" or ":PORT" (host then 127.0.0.1); false for any other form.
 bool ParseHostPort(const std::string& text, std::string& host, std::uint16_t& port);
 
 // A listening socket for the simulated target.

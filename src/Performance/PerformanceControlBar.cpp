@@ -2,6 +2,7 @@
 
 #include "Performance/PerformanceFrame.h"
 #include "Performance/PerformanceView.h"
+#include "Performance/ViewCommands.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -85,20 +86,9 @@ CPerformanceControlBar::CPerformanceControlBar(QWidget* parent) : QWidget(parent
     runVtune_->hide();
 
     dataMenu_ = new QMenu(data_);
-    saveData_ = dataMenu_->addAction(QStringLiteral("Save Data"));
-    loadData_ = dataMenu_->addAction(QStringLiteral("Load Data"));
-    importRaw_ = dataMenu_->addAction(QStringLiteral("Import RAW "));
-    exportText_ = dataMenu_->addAction(QStringLiteral("Export to txt"));
     data_->setMenu(dataMenu_);
     graphMenu_ = new QMenu(graph_);
-    taskGraph_ = graphMenu_->addAction(QStringLiteral("Task Graph"));
-    cpuGraph_ = graphMenu_->addAction(QStringLiteral("CPU Graph"));
-    functionGraph_ = graphMenu_->addAction(QStringLiteral("Function Graph"));
     graph_->setMenu(graphMenu_);
-    for (QAction* action :
-         {saveData_, loadData_, importRaw_, exportText_, taskGraph_, cpuGraph_, functionGraph_}) {
-        action->setEnabled(false);
-    }
 
     // Every control forwards to the view it serves at the moment it is used.
     const auto run = [this](Command command) {
@@ -108,17 +98,36 @@ CPerformanceControlBar::CPerformanceControlBar(QWidget* parent) : QWidget(parent
             }
         };
     };
-    connect(start_, &QAbstractButton::clicked, this, run(Command::Start));
-    connect(stop_, &QAbstractButton::clicked, this, run(Command::Stop));
-    connect(settings_, &QAbstractButton::clicked, this, run(Command::Settings));
-    connect(runVtune_, &QAbstractButton::clicked, this, run(Command::ConvertToVtune));
-    connect(saveData_, &QAction::triggered, this, run(Command::BarSaveData));
-    connect(loadData_, &QAction::triggered, this, run(Command::BarLoadData));
-    connect(importRaw_, &QAction::triggered, this, run(Command::ImportRawLog));
-    connect(exportText_, &QAction::triggered, this, run(Command::ExportToText));
-    connect(taskGraph_, &QAction::triggered, this, run(Command::BarTaskGraph));
-    connect(cpuGraph_, &QAction::triggered, this, run(Command::BarCpuGraph));
-    connect(functionGraph_, &QAction::triggered, this, run(Command::BarFunctionGraph));
+    const std::map<std::string_view, QAbstractButton*> buttons = {
+        {"Start", start_}, {"Stop", stop_}, {"Settings", settings_}, {"Run Vtune", runVtune_}};
+    for (const ViewCommand& row : ViewCommands()) {
+        if (row.barItem.empty()) {
+            continue;
+        }
+        if (const auto button = buttons.find(row.barItem); button != buttons.end()) {
+            connect(button->second, &QAbstractButton::clicked, this, run(row.command));
+            controls_[row.command] = button->second;
+            continue;
+        }
+        const QString item =
+            QString::fromUtf8(row.barItem.data(), static_cast<qsizetype>(row.barItem.size()));
+        const qsizetype slash = item.indexOf(QLatin1Char('/'));
+        QMenu* menu = item.left(slash) == QStringLiteral("Data") ? dataMenu_ : graphMenu_;
+        QAction* action = menu->addAction(item.mid(slash + 1));
+        action->setEnabled(false);
+        connect(action, &QAction::triggered, this, run(row.command));
+        controls_[row.command] = action;
+    }
+    const auto actionOf = [this](Command command) {
+        return qobject_cast<QAction*>(controls_.at(command));
+    };
+    saveData_ = actionOf(Command::BarSaveData);
+    loadData_ = actionOf(Command::BarLoadData);
+    importRaw_ = actionOf(Command::ImportRawLog);
+    exportText_ = actionOf(Command::ExportToText);
+    taskGraph_ = actionOf(Command::BarTaskGraph);
+    cpuGraph_ = actionOf(Command::BarCpuGraph);
+    functionGraph_ = actionOf(Command::BarFunctionGraph);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(control);
@@ -136,19 +145,16 @@ void CPerformanceControlBar::SetView(CPerformanceView* view) {
     graph_->setEnabled(view_ != nullptr);
 }
 
-void CPerformanceControlBar::ShowFlags(const ViewFlags& flags) {
-    stop_->setEnabled(flags.collecting);
-    start_->setEnabled(flags.canStart);
-    settings_->setEnabled(flags.canStart);
-    runVtune_->setEnabled(flags.canRunVtune);
-    taskGraph_->setEnabled(flags.canShowGraphs);
-    cpuGraph_->setEnabled(flags.canShowGraphs);
-    functionGraph_->setEnabled(false);
-    saveData_->setEnabled(flags.canSave);
-    loadData_->setEnabled(flags.canLoad);
-    exportText_->setEnabled(flags.canLoad);
-    // An import resets the store, which a running collection is filling.
-    importRaw_->setEnabled(flags.canLoad);
+void CPerformanceControlBar::ShowState(const ViewState& state) {
+    for (const auto& [command, control] : controls_) {
+        const ViewCommand* row = FindViewCommand(command);
+        const bool enabled = row != nullptr && state.IsEnabled(row->rule);
+        if (auto* action = qobject_cast<QAction*>(control)) {
+            action->setEnabled(enabled);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            button->setEnabled(enabled);
+        }
+    }
 }
 
 void CPerformanceControlBar::closeEvent(QCloseEvent* event) {

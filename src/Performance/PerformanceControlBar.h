@@ -1,7 +1,10 @@
 #pragma once
 
+#include "collection/ViewState.h"
+
 #include <QPointer>
 #include <QWidget>
+#include <map>
 
 class QAction;
 class QLineEdit;
@@ -12,7 +15,6 @@ class QToolButton;
 namespace zuta::performance {
 
 class CPerformanceView;
-struct ViewFlags;
 
 // The pane docked into the host for one frame: Start and Stop, the session details and the
 // action buttons with their "Data" and "Graph" menus. Every button and menu entry forwards to the
@@ -27,8 +29,8 @@ public:
     CPerformanceView* view() const { return view_; }
     void SetView(CPerformanceView* view);
 
-    // Enables the buttons and menu entries as the view's flags say.
-    void ShowFlags(const ViewFlags& flags);
+    // Enables the buttons and menu entries by the rules of the command table.
+    void ShowState(const ViewState& state);
 
     QToolButton* startButton() const { return start_; }
     QToolButton* stopButton() const { return stop_; }
@@ -69,13 +71,15 @@ private:
     QPushButton* runVtune_;
     QMenu* dataMenu_;
     QMenu* graphMenu_;
-    QAction* saveData_;
-    QAction* loadData_;
-    QAction* importRaw_;
-    QAction* exportText_;
-    QAction* taskGraph_;
-    QAction* cpuGraph_;
-    QAction* functionGraph_;
+    QAction* saveData_ = nullptr;
+    QAction* loadData_ = nullptr;
+    QAction* importRaw_ = nullptr;
+    QAction* exportText_ = nullptr;
+    QAction* taskGraph_ = nullptr;
+    QAction* cpuGraph_ = nullptr;
+    QAction* functionGraph_ = nullptr;
+    // Every control of a command, buttons and menu entries alike.
+    std::map<Command, QObject*> controls_;
 };
 
 } // namespace zuta::performance

@@ -2,6 +2,7 @@
 
 #include "collection/CollectionView.h"
 #include "collection/TaskTable.h"
+#include "collection/ViewState.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +22,7 @@ class QScrollArea;
 namespace zuta {
 class CPerformanceData;
 class CollectionController;
+class CollectionSession;
 class MemoryStatsTable;
 struct PerformanceSettings;
 } // namespace zuta
@@ -35,41 +37,6 @@ class CPerformanceControlBar;
 class CPerformanceFrame;
 class CTaskTableWidget;
 
-// Which commands of the module are enabled; a change is shown by UpdateControls.
-struct ViewFlags {
-    bool canStart = false;             // Start and Settings
-    bool collecting = false;           // Stop; a run is active
-    bool canShowGraphs = false;        // Task Graph and CPU Graph
-    bool canShowFunctionGraph = false; // Function Graph
-    bool canSave = false;              // Save
-    bool canLoad = true;               // Load, Import and Export to text
-    bool canRunVtune = false;          // Convert to VTune
-
-    bool operator==(const ViewFlags&) const = default;
-};
-
-// The commands of the module's menu and control bar, by their command identifiers.
-enum class Command : std::uint32_t {
-    Start = 32772,
-    Stop = 32773,
-    TaskGraph = 32774,
-    Settings = 32775,
-    SaveData = 32777,
-    LoadData = 32778,
-    ConvertToVtune = 32779,
-    BarSaveData = 32780,
-    BarLoadData = 32781,
-    CpuGraph = 32784,
-    IrqMapping = 32786,
-    BarTaskGraph = 32787,
-    BarCpuGraph = 32788,
-    BarFunctionGraph = 32789,
-    FunctionGraph = 32790,
-    FunctionNamesMapping = 32792,
-    ImportRawLog = 32793,
-    ExportToText = 32794,
-};
-
 // Timers on the view, by their identifiers.
 inline constexpr int kCpuLoadTimerId = 1537;
 inline constexpr int kTableRefreshTimerId = 1538;
@@ -78,23 +45,13 @@ inline constexpr int kTableRefreshDelayMs = 500;
 // How long Stop lets the last batches of the link arrive before the collection is closed.
 inline constexpr int kStopGraceMs = 500;
 
-// "%03d.%02d.%02d.%02d", most significant part first.
-std::string FormatModuleVersion(unsigned major, unsigned minor, unsigned patch, unsigned tweak);
 // The version of this module.
 std::string ModuleVersionText();
-// "%d:%d" minutes and seconds, no zero padding.
-std::string FormatSamplingDuration(std::uint32_t seconds);
-// The length of a loaded collection from its total ticks: "%llu HCLK" for a clock of 0,
-// "%.2f uSec" below a million ticks, else "%.4f sec" of the whole millions divided by the clock.
-std::string FormatTickDuration(std::uint64_t ticks, double clockMhz);
-// The file name of a path without its folder (either separator) and without anything from its
-// first ".".
-std::string SessionNameFromPath(std::string_view path);
 
 // The module's window content: the live task table, with the menu "&Performance" above it unless
-// the host shows that menu in its own menu bar. It owns everything of a collection (settings
-// record, collector endpoint, memory statistics table, data store), runs the commands of the menu
-// and the control bar, keeps their enable state and writes the session details on the bar.
+// the host shows that menu in its own menu bar. It holds the collection session of its document,
+// shows the command state of a ViewState on the menu and the control bar, and runs the commands
+// of the command table.
 //
 // Link threads reach it only through ICollectionView: every call is queued to the window thread.
 class CPerformanceView : public QWidget, public ICollectionView {
@@ -109,21 +66,23 @@ public:
     bool initialUpdateDone() const { return initialUpdateDone_; }
 
     CPerformanceFrame* frame() const { return frame_; }
+    host::IHostWindow* host() const { return host_; }
 
-    // The commands; each does nothing while its flag disables it. Stop tells the target to stop at
-    // once and closes the collection after a grace period on the window's own timer, so the
-    // window keeps running meanwhile.
+    // Start opens the link to the target off the window thread when it is closed; the collection
+    // begins once it is open. Stop tells the target to stop at once (or abandons the opening) and
+    // closes the collection after a grace period on the window's own timer.
     void OnStart();
     void OnStop();
     // Stop has been sent and the collection is not closed yet.
     bool stopPending() const { return stopGraceTimer_.isActive(); }
+    // Runs a command of the command table when its rule enables it.
     void RunCommand(Command command);
 
     // Loads a session file (".zuta") or imports a raw log (".log") as the Load and Import
     // commands do after their dialogs; false when the file gave no data or is of another kind.
     bool OpenDataFile(const std::string& path);
 
-    // Shows the flags on the menu, the bar and the table's header.
+    // Shows the command state on the menu, the bar and the table's header.
     void UpdateControls();
     void ShowWaitCursor(bool on);
     void LogStatus(std::string_view text);
@@ -137,17 +96,20 @@ public:
     // Window thread: a notification as the window receives it.
     void OnNotification(std::uint32_t command, std::uint32_t code);
 
-    const ViewFlags& flags() const { return flags_; }
-    bool fromRawLog() const { return fromRawLog_; }
+    const ViewState& state() const { return state_; }
+    const ViewFlags& flags() const { return state_.flags(); }
+    bool fromRawLog() const { return state_.fromRawLog(); }
     std::uint32_t samplingMode() const { return samplingMode_; }
-    int rowCount() const { return rowCount_; }
+    int rowCount() const { return static_cast<int>(table_.rowCount()); }
     bool waitCursorShown() const { return waitCursorShown_; }
     bool refreshArmed() const { return refreshArmed_.load(); }
 
-    CPerformanceData* data() const { return data_.get(); }
-    PerformanceSettings* settings() const { return settings_.get(); }
-    MemoryStatsTable* memoryStats() const { return memoryStats_.get(); }
-    CollectionController* controller() const { return controller_.get(); }
+    // The collection of this view; null before the initial update and without a host.
+    CollectionSession* session() const { return session_.get(); }
+    CPerformanceData* data() const;
+    PerformanceSettings* settings() const;
+    MemoryStatsTable* memoryStats() const;
+    CollectionController* controller() const;
     const TaskTable& taskTable() const { return table_; }
     CTaskTableWidget* taskList() const { return taskList_; }
     QMenu* performanceMenu() const { return menu_; }
@@ -166,45 +128,38 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    class OfflineLink;
-
     void BuildMenu();
-    QAction* AddMenuAction(QMenu* menu, const QString& text, Command command);
-    void ConnectControlBar();
     CPerformanceControlBar* controlBar() const;
     void SetBarText(QLineEdit* (CPerformanceControlBar::*edit)() const, const std::string& text);
 
+    // Collection (ViewCollection.cpp).
+    void ContinueStart(bool connected);
+    void EnterCollecting();
+    void FinishStop();
+    void OnCpuLoadTimer();
+    void OnRowClicked(std::uint32_t taskId);
+    void OnRowDoubleClicked(std::uint32_t taskId);
+
+    // Task table.
     void ApplySamplingFlags();
     void BuildColumns();
     void RebuildRows();
     void RefreshStatistics();
     void ClearRows();
     void StopRefreshTimer();
-    void FinishStop();
-    void ShowStoppedFigures();
-    void OnCpuLoadTimer();
-    void OnRowClicked(std::uint32_t taskId);
-    void OnRowDoubleClicked(std::uint32_t taskId);
-    void ShowLoadedDuration();
-    void SetDocumentTitle(const std::string& format, std::string_view path);
-    void ShowOpenedData();
-    bool LoadSession(const std::string& path);
-    bool ImportLog(const std::string& path);
+
+    // Files (ViewFiles.cpp).
     void ReopenLastFile();
-    void NotAvailable(std::string_view what);
-    // Whether a command may run now: the enabling rules of the menu and the control bar.
-    bool IsEnabled(Command command) const;
+    void ShowOpenedData(bool fromRawLog);
+    void SetDocumentTitle(const std::string& prefix, std::string_view path);
+
     void Teardown();
 
     CPerformanceFrame* frame_;
     host::IHostWindow* host_;
     bool initialUpdateDone_ = false;
 
-    std::unique_ptr<PerformanceSettings> settings_;
-    std::unique_ptr<MemoryStatsTable> memoryStats_;
-    std::unique_ptr<CPerformanceData> data_;
-    std::unique_ptr<OfflineLink> offlineLink_;
-    std::unique_ptr<CollectionController> controller_;
+    std::unique_ptr<CollectionSession> session_;
 
     TaskTable table_;
     CTaskTableWidget* taskList_ = nullptr;
@@ -213,15 +168,10 @@ private:
     QMenu* menu_ = nullptr;
     std::map<Command, QAction*> actions_;
 
-    ViewFlags flags_;
-    std::uint32_t cpuType_ = 1;
-    std::uint32_t apdcLow_ = 0;
-    std::uint32_t apdcHigh_ = 0;
+    ViewState state_;
     std::uint32_t samplingMode_ = 0;
-    int rowCount_ = 0;
     bool percentView_ = false;
     bool quietVtuneNotice_ = false;
-    bool fromRawLog_ = false;
     bool waitCursorShown_ = false;
 
     QTimer cpuLoadTimer_;

@@ -157,6 +157,7 @@ public:
         return rows_[static_cast<std::size_t>(row)].id;
     }
     const std::vector<int>& widths() const { return widths_; }
+    const std::vector<QString>& titles() const { return titles_; }
 
 private:
     std::optional<QColor> TextColour(std::size_t row) const {
@@ -237,8 +238,12 @@ void CTaskTableWidget::SetColourSource(const zuta::CPerformanceData* store,
 }
 
 void CTaskTableWidget::RebuildFromModel() {
+    const std::vector<QString> before = model_->titles();
     model_->Rebuild();
-    ApplyColumnWidths();
+    // Rows come and go during a run and with every load; the widths the user dragged stay until
+    // the columns themselves change.
+    if (model_->titles() != before)
+        ApplyColumnWidths();
 }
 
 void CTaskTableWidget::RefreshFromModel() {

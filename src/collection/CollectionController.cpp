@@ -14,7 +14,7 @@ CollectionController::CollectionController(const CollectionServices& services)
                                *services.commandLink, *services.data, services.resolver)) {
     endpoint_->SetView(services_.view);
     ApplySettings();
-    services_.commandLink->SetObserver(this);
+    services_.commandLink->AddObserver(this);
 }
 
 CollectionController::~CollectionController() {
@@ -33,24 +33,80 @@ void CollectionController::LogStatus(std::string_view text) {
 }
 
 bool CollectionController::Start() {
-    if (collecting_.load() || shutDown_)
+    if (collecting_.load() || shutDown_ || connecting())
         return false;
-    if (!services_.commandLink->Open()) {
+    if (!services_.commandLink->Open({})) {
         LogStatus("Target not connected");
         return false;
     }
+    return Launch() == StartOutcome::Started;
+}
+
+StartOutcome CollectionController::BeginStart() {
+    if (collecting_.load() || shutDown_)
+        return StartOutcome::AlreadyRunning;
+    if (connecting()) {
+        if (openResult_.load() == kOpenPending)
+            return StartOutcome::Connecting;
+        // The attempt is over but its outcome was never taken up: this start begins afresh.
+        connectWorker_.join();
+    }
+    if (services_.commandLink->IsOpen())
+        return Launch();
+    openResult_.store(kOpenPending);
+    connectWorker_ = std::jthread([this](std::stop_token stop) {
+        const bool opened = services_.commandLink->Open(stop);
+        openResult_.store(opened ? kOpened : kOpenFailed);
+        if (!stop.stop_requested() && services_.view != nullptr)
+            services_.view->PostNotification(host::kNotifyStatus,
+                                             opened ? host::kCodeTargetConnected
+                                                    : host::kCodeTargetNotConnected);
+    });
+    return StartOutcome::Connecting;
+}
+
+StartOutcome CollectionController::ContinueStart(bool connected) {
+    if (!connecting())
+        return collecting_.load() ? StartOutcome::AlreadyRunning : StartOutcome::NotConnected;
+    // A notice that does not tell this attempt's outcome was posted by an abandoned one: this
+    // attempt's own notice is still to come.
+    const int result = openResult_.load();
+    if (result == kOpenPending || (result == kOpened) != connected)
+        return StartOutcome::Connecting;
+    connectWorker_.join();
+    if (!connected || !services_.commandLink->IsOpen()) {
+        LogStatus("Target not connected");
+        return StartOutcome::NotConnected;
+    }
+    return Launch();
+}
+
+void CollectionController::CancelStart() {
+    if (!connectWorker_.joinable())
+        return;
+    connectWorker_.request_stop();
+    connectWorker_.join();
+}
+
+StartOutcome CollectionController::Launch() {
     ApplySettings();
     // A late answer of the previous run must not count as this run's answer.
     endpoint_->ForgetAgent();
+    // Holding the data link's one receiver makes this the collection of the link.
+    if (!services_.dataLink->RegisterReceiver(&CollectorLink::ReceiveDataLinkBlock, nullptr,
+                                              host::kDataLinkBlockSize, endpoint_.get())) {
+        LogStatus("The target link is in use by another collection");
+        return StartOutcome::Busy;
+    }
     if (services_.settings != nullptr && services_.settings->cpuType == 0)
         SendConfigData();
-    // The store is reset before anything can arrive: the agent's first answer may come at once.
+    // The store is reset before anything is taken in: blocks are dropped until the agent's answer
+    // was accepted, and answers reach only an active endpoint.
     services_.data->StartCollection();
-    services_.dataLink->RegisterReceiver(OnDataLinkBlock, OnDataLinkNotify,
-                                         host::kDataLinkBlockSize);
+    endpoint_->SetActive(true);
     collecting_.store(true);
     SendCollectorCommand(2);
-    return true;
+    return StartOutcome::Started;
 }
 
 void CollectionController::Stop() {
@@ -66,6 +122,7 @@ void CollectionController::RequestStop() {
 void CollectionController::FinishStop() {
     if (!collecting_.load())
         return;
+    endpoint_->SetActive(false);
     services_.data->FinishCollection();
     collecting_.store(false);
     stopRequested_.store(false);
@@ -96,7 +153,7 @@ void CollectionController::SendCollectorCommand(std::uint32_t code) {
                                payload.size(), 0);
         LogStatus("DC Started");
     } else if (code == 3) {
-        services_.dataLink->UnregisterReceiver();
+        services_.dataLink->UnregisterReceiver(endpoint_.get());
         endpoint_->ForgetAgent();
         endpoint_->SendCommand(wire::kAgentName, wire::kGroupName, wire::kCmdStop, nullptr, 0, 0);
     }
@@ -152,12 +209,16 @@ void CollectionController::Shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
+    CancelStart();
     LogStatus("Terminating");
-    SendCollectorCommand(3);
-    // No message or block reaches the store after this: the receiver is gone and the endpoint
-    // is off the link.
+    // Only a collection of this view is stopped: another document may be collecting on the link.
+    if (collecting_.load())
+        SendCollectorCommand(3);
+    // No message or block reaches the store after this: the receiver is gone (it is held only
+    // until the agent is told to stop) and the endpoint is off the link.
+    endpoint_->SetActive(false);
     endpoint_->Disconnect();
-    services_.commandLink->SetObserver(nullptr);
+    services_.commandLink->RemoveObserver(this);
     services_.data->FinishCollection();
     collecting_.store(false);
 }

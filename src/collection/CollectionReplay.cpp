@@ -45,6 +45,8 @@ CaptureReplayer::CaptureReplayer(CPerformanceData& data, std::uint32_t diagPort,
     : endpoint_(std::make_unique<CollectorLink>(link_, data, &link_)) {
     endpoint_->SetPorts(diagPort, tlnPort);
     endpoint_->SetView(view != nullptr ? view : &quietView_);
+    // The capture is of one collection, taken in from start to end.
+    endpoint_->SetActive(true);
 }
 
 CaptureReplayer::~CaptureReplayer() = default;
@@ -59,6 +61,17 @@ void CaptureReplayer::Feed(const CaptureRecord& record) {
         break;
     case CaptureKind::CommandMessage:
     case CaptureKind::DataPortMessage:
+        if (portsFromCapture_) {
+            bool& known =
+                record.kind == CaptureKind::CommandMessage ? diagPortKnown_ : tlnPortKnown_;
+            if (!known) {
+                known = true;
+                if (record.kind == CaptureKind::CommandMessage)
+                    endpoint_->SetPorts(record.port, endpoint_->tlnPort());
+                else
+                    endpoint_->SetPorts(endpoint_->diagPort(), record.port);
+            }
+        }
         link_.Deliver({record.port, host::kClassReply, record.bytes.data(),
                        static_cast<std::uint32_t>(record.bytes.size())});
         break;

@@ -22,7 +22,7 @@ class CPerformanceData;
 // included), data-link blocks through the data-link receive path.
 class CaptureReplayer {
 public:
-    // `view` may be null: the table hooks then do nothing. Only one endpoint may exist at a time.
+    // `view` may be null: the table hooks then do nothing.
     CaptureReplayer(CPerformanceData& data, std::uint32_t diagPort, std::uint32_t tlnPort,
                     ICollectionView* view = nullptr);
     ~CaptureReplayer();
@@ -31,12 +31,15 @@ public:
 
     void Feed(const CaptureRecord& record);
     CollectorLink& endpoint() { return *endpoint_; }
+    // The ports come from the capture: the first command-link message names the diag port, the
+    // first message on the data-link port names that, whatever the settings of this replay hold.
+    void TakePortsFromCapture() { portsFromCapture_ = true; }
 
 private:
     // The recorded link: delivers what the capture holds and sends nowhere.
     class ReplayLink : public host::ICommandLink, public host::ISenderNameResolver {
     public:
-        bool Open() override { return true; }
+        bool Open(std::stop_token) override { return true; }
         bool IsOpen() const override { return true; }
         bool SendCommand(std::string_view, std::string_view, std::string_view, const std::uint8_t*,
                          std::size_t, std::uint32_t) override {
@@ -45,7 +48,8 @@ private:
         bool SendRaw(std::uint32_t, const std::uint8_t*, std::size_t) override { return false; }
         void Attach(host::CommandLinkEndpoint* endpoint) override;
         void Detach(host::CommandLinkEndpoint* endpoint) override;
-        void SetObserver(host::ILinkObserver*) override {}
+        void AddObserver(host::ILinkObserver*) override {}
+        void RemoveObserver(host::ILinkObserver*) override {}
         bool SenderName(std::uint16_t idA, std::uint16_t idB, std::string& name) const override;
 
         void AddName(std::uint16_t idA, std::uint16_t idB, std::string name);
@@ -69,6 +73,9 @@ private:
     ReplayLink link_;
     QuietView quietView_;
     std::unique_ptr<CollectorLink> endpoint_;
+    bool portsFromCapture_ = false;
+    bool diagPortKnown_ = false;
+    bool tlnPortKnown_ = false;
 };
 
 } // namespace zuta

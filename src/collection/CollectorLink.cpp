@@ -10,8 +10,6 @@ namespace zuta {
 
 namespace {
 
-std::atomic<CollectorLink*> g_instance{nullptr};
-
 constexpr std::uint32_t kNoResult = 0xFFFFFFFFu;
 // The link header bytes this endpoint reads: kind and the two sender identifiers.
 constexpr std::size_t kIdentityBytes = wire::kLinkSenderBOffset + 2;
@@ -28,18 +26,11 @@ CollectorLink::CollectorLink(host::ICommandLink& link, CPerformanceData& data,
     Selector().Admit(host::kClassData);
     Selector().Admit(host::kClassReply);
     Selector().Admit(host::kClassTrace);
-    g_instance.store(this);
     AttachToLink();
 }
 
 CollectorLink::~CollectorLink() {
     DetachFromLink();
-    CollectorLink* self = this;
-    g_instance.compare_exchange_strong(self, nullptr);
-}
-
-CollectorLink* CollectorLink::Instance() {
-    return g_instance.load();
 }
 
 void CollectorLink::SetPorts(std::uint32_t diagPort, std::uint32_t tlnPort) {
@@ -59,7 +50,7 @@ void CollectorLink::ForgetAgent() {
 
 void CollectorLink::OnReceive(const host::HostMessage& message) {
     ICollectionView* view = view_.load();
-    if (view == nullptr)
+    if (view == nullptr || !active_.load())
         return;
     std::uint32_t result = kNoResult;
     if (message.port == diagPort_.load()) {
@@ -126,11 +117,9 @@ void CollectorLink::HandleDataLinkBlock(const std::uint8_t* bytes, std::uint32_t
     }
 }
 
-void OnDataLinkBlock(const std::uint8_t* bytes, std::uint32_t length) {
-    if (CollectorLink* link = CollectorLink::Instance())
-        link->HandleDataLinkBlock(bytes, length);
+void CollectorLink::ReceiveDataLinkBlock(void* context, const std::uint8_t* bytes,
+                                         std::uint32_t length) {
+    static_cast<CollectorLink*>(context)->HandleDataLinkBlock(bytes, length);
 }
-
-void OnDataLinkNotify() {}
 
 } // namespace zuta

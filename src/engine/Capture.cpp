@@ -2,8 +2,10 @@
 
 #include "engine/WireFormat.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace zuta {
 
@@ -19,6 +21,13 @@ void WriteU64(std::uint8_t* p, std::uint64_t v) {
 }
 
 } // namespace
+
+bool IsCapturePath(const std::string& path) {
+    std::string_view name(path);
+    if (name.ends_with(kCapturePartSuffix))
+        name.remove_suffix(std::string_view(kCapturePartSuffix).size());
+    return name.ends_with(".zcap");
+}
 
 CaptureReader::~CaptureReader() {
     if (file_ != nullptr)
@@ -36,27 +45,63 @@ bool CaptureReader::Open(const std::string& path, std::string& error) {
         size_ = size > 0 ? static_cast<std::uint64_t>(size) : 0;
         std::fseek(file_, 0, SEEK_SET);
     }
-    char magic[sizeof kCaptureMagic];
-    if (std::fread(magic, 1, sizeof magic, file_) != sizeof magic ||
+    if (!CheckMagic("'" + path + "'", error))
+        return false;
+    if (std::string_view(path).ends_with(kCapturePartSuffix))
+        warnings_.push_back("'" + path +
+                            "' is a capture that was never finished: its collection was cut short");
+    return true;
+}
+
+bool CaptureReader::OpenMemory(const std::uint8_t* bytes, std::size_t size, std::string& error) {
+    memory_ = bytes;
+    size_ = bytes != nullptr ? size : 0;
+    return CheckMagic("the data", error);
+}
+
+bool CaptureReader::CheckMagic(const std::string& name, std::string& error) {
+    std::uint8_t magic[sizeof kCaptureMagic];
+    if (Read(magic, sizeof magic) != sizeof magic ||
         std::memcmp(magic, kCaptureMagic, sizeof magic) != 0) {
-        error = "'" + path + "' is not a ZUTA capture (it does not start with ZUTACAP1)";
+        error = name + " is not a ZUTA capture (it does not start with ZUTACAP1)";
         return false;
     }
     offset_ = sizeof magic;
     return true;
 }
 
+std::size_t CaptureReader::Read(std::uint8_t* into, std::size_t n) {
+    if (file_ != nullptr)
+        return std::fread(into, 1, n, file_);
+    if (memory_ == nullptr)
+        return 0;
+    const std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - memoryAt_));
+    if (got > 0)
+        std::memcpy(into, memory_ + memoryAt_, got);
+    memoryAt_ += got;
+    return got;
+}
+
 bool CaptureReader::Next(CaptureRecord& record, std::string& error) {
-    if (file_ == nullptr)
+    if (file_ == nullptr && memory_ == nullptr)
         return false;
+    const auto cutShort = [this](const char* where) {
+        warnings_.push_back("the capture ends inside " + std::string(where) + " at offset " +
+                            std::to_string(offset_) +
+                            ": everything before it was read, the rest of that record is lost");
+        // Nothing follows a record that was cut short.
+        if (file_ != nullptr)
+            std::fclose(file_);
+        file_ = nullptr;
+        memory_ = nullptr;
+        return false;
+    };
     std::uint8_t header[kCaptureRecordHeaderSize];
-    const std::size_t got = std::fread(header, 1, sizeof header, file_);
+    const std::size_t got = Read(header, sizeof header);
     if (got == 0)
         return false;
-    if (got != sizeof header) {
-        error = "capture ends inside a record header at offset " + std::to_string(offset_);
-        return false;
-    }
+    if (got != sizeof header)
+        return cutShort("a record header");
     const std::uint8_t kind = header[0];
     if (kind < 1 || kind > 4) {
         error = "unknown capture record kind " + std::to_string(kind) + " at offset " +
@@ -73,10 +118,8 @@ bool CaptureReader::Next(CaptureRecord& record, std::string& error) {
     record.port = wire::ReadU32(header + 1);
     record.micros = ReadU64(header + 5);
     record.bytes.resize(length);
-    if (length > 0 && std::fread(record.bytes.data(), 1, length, file_) != length) {
-        error = "capture ends inside a record at offset " + std::to_string(offset_);
-        return false;
-    }
+    if (length > 0 && Read(record.bytes.data(), length) != length)
+        return cutShort("a record");
     offset_ += sizeof header + length;
     return true;
 }
@@ -90,7 +133,7 @@ CaptureWriter::~CaptureWriter() {
 
 bool CaptureWriter::Open(const std::string& path, std::string& error) {
     path_ = path;
-    tempPath_ = path + ".part";
+    tempPath_ = path + kCapturePartSuffix;
     file_ = std::fopen(tempPath_.c_str(), "wb");
     if (file_ == nullptr) {
         error = "cannot create '" + tempPath_ + "': " + std::strerror(errno);

@@ -22,4 +22,9 @@ std::map<std::uint32_t, MemoryStatsEntry> MemoryStatsTable::Entries() const {
     return entries_;
 }
 
+void MemoryStatsTable::Clear() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
 } // namespace zuta

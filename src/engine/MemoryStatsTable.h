@@ -23,6 +23,8 @@ public:
     // True and the words when an entry exists; `words` is untouched otherwise.
     bool GetWords(std::uint32_t id, std::array<std::uint32_t, 4>& words) const;
     std::map<std::uint32_t, MemoryStatsEntry> Entries() const;
+    // Back to a new table (a fuzz run reuses one store for every input).
+    void Clear();
 
 private:
     // Link delivery threads add entries while the window thread may save a file.

@@ -4,10 +4,10 @@
 #include "engine/WireFormat.h"
 #include "host/NotificationSink.h"
 #include "host/OutputWindow.h"
+#include "host/TextNumbers.h"
 #include "settings/PerformanceSettings.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -20,23 +20,6 @@ namespace zuta {
 namespace {
 
 constexpr std::uint32_t kRefused = 0xFFFFFFFFu;
-
-// Parses text as scanf's "%x" does: leading white space, an optional 0x, hexadecimal digits.
-bool ParseHex(const std::string& text, std::uint32_t& value) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X'))
-        i += 2;
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    std::uint64_t parsed = 0;
-    const auto result = std::from_chars(first, last, parsed, 16);
-    if (result.ec == std::errc::invalid_argument)
-        return false;
-    value = static_cast<std::uint32_t>(parsed);
-    return true;
-}
 
 bool IsNameCharacter(std::uint8_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -127,10 +110,11 @@ void CPerformanceData::OnDataLinkData(const std::uint8_t* bytes, std::size_t len
         std::lock_guard ingest(lock_);
         payload_.clear();
         const bool externalTs = externalTsMode_.load();
+        std::size_t skipped = 0;
         if (bytes != nullptr) {
             if (framed)
-                stream_.DecodeFramedStream(bytes, length, payload_,
-                                           externalTs ? &timing_ : nullptr);
+                skipped = stream_.DecodeFramedStream(bytes, length, payload_,
+                                                     externalTs ? &timing_ : nullptr);
             else
                 StreamDecoder::ExtractUnframedPayload(bytes, length, payload_);
         }
@@ -138,13 +122,21 @@ void CPerformanceData::OnDataLinkData(const std::uint8_t* bytes, std::size_t len
                                     : simpleMode_ ? RecordLayout::Simple
                                                   : RecordLayout::Full;
         decoded_.clear();
-        const bool decoded =
-            records_.DecodeRecords(payload_.data(), payload_.size(), layout, timing_, decoded_,
-                                   [this](const RawDataBlock& block) { HandleRawBlock(block); });
+        RecordScan scan;
+        const bool decoded = records_.DecodeRecords(
+            payload_.data(), payload_.size(), layout, timing_, decoded_,
+            [this](const RawDataBlock& block) { HandleRawBlock(block); }, &scan);
+        if (skipped > 0 || scan.unknownRecords > 0) {
+            std::unique_lock data(dataMutex_);
+            state_.skippedBytes += skipped;
+            state_.unknownRecords += scan.unknownRecords;
+        }
         if (!decoded) {
             notes.push_back(host::kCodeCorruptedData);
         } else {
-            if (decoded_.empty())
+            // A raw data block may be longer than a batch: a batch that only carries (part of)
+            // one holds no record and is still sound.
+            if (decoded_.empty() && scan.rawBlocks == 0 && !scan.rawBlockOpen)
                 notes.push_back(host::kCodeCorruptedData);
             BuildRuns(decoded_.data(), decoded_.size());
             result = 1;
@@ -280,6 +272,8 @@ void CPerformanceData::ResetStore() {
     {
         std::unique_lock data(dataMutex_);
         state_.Reset();
+        state_.skippedBytes = 0;
+        state_.unknownRecords = 0;
     }
     timing_.Reset();
     DeleteScratchFile();
@@ -317,7 +311,7 @@ bool CPerformanceData::GetTaskById(std::uint32_t id, TaskRecord& out) const {
 
 bool CPerformanceData::GetTaskByIdText(const std::string& text, TaskRecord& out) const {
     std::uint32_t id = 0;
-    return ParseHex(text, id) && GetTaskById(id, out);
+    return text::ScanHex(text, 0, id) != text::kNoField && GetTaskById(id, out);
 }
 
 bool CPerformanceData::GetTaskByIndex(std::size_t index, TaskRecord& out) const {

@@ -74,12 +74,55 @@ struct StoreState {
     std::uint32_t currentKind = 1;
     std::uint32_t functionEventCount = 0;
     std::string idleTaskName = "CommPM_L";
+    // Damage to the data-link stream since the store was last reset: bytes the stream decoder
+    // skipped in search of the next frame, and places where payload bytes named no record
+    // (RecordScan::unknownRecords).
+    std::uint64_t skippedBytes = 0;
+    std::uint64_t unknownRecords = 0;
 
     // Creates or renames a task record: a name already taken gets "_%x" with the identifier, the
     // first blank becomes "_", and the idle task's identifier is remembered.
     TaskRecord& AddOrUpdateTask(const std::string& name, std::uint32_t id, std::uint32_t type);
-    const TaskRecord* Find(std::uint32_t id) const;
-    TaskRecord* Find(std::uint32_t id);
+    // Zeroes the run-wide totals (switch and user event counts, counter and tick sums).
+    void ZeroTotals() {
+        switchCount = 0;
+        userEventCount = 0;
+        sumValue0 = sumValue1 = sumValue2 = sumTicks = 0;
+    }
+    // Counts a stored sample into the run-wide totals and into `owner`, the task its figures
+    // belong to: the task of a run sample, the running task for a function event (none: the
+    // totals only). A function event counts as one, anything else as a switch; a run sample is
+    // one more run of `owner` when `countRun` (the runs of a loaded file come from its task lines).
+    void Accumulate(const SampleRecord& sample, TaskRecord* owner, bool countRun) {
+        sumValue0 += sample.value0;
+        sumValue1 += sample.value1;
+        sumValue2 += sample.value2;
+        sumTicks += sample.ticks;
+        const bool functionEvent = IsFunctionEvent(sample.kind);
+        if (functionEvent)
+            ++functionEventCount;
+        else
+            ++switchCount;
+        if (owner == nullptr)
+            return;
+        if (countRun && !functionEvent)
+            ++owner->runs;
+        owner->ticks += sample.ticks;
+        owner->sumValue0 += sample.value0;
+        owner->sumValue1 += sample.value1;
+        owner->sumValue2 += sample.value2;
+        owner->lastValue3 = sample.value3;
+    }
+    // Inline: run building and the file readers look up a task for every sample.
+    const TaskRecord* Find(std::uint32_t id) const {
+        if (id < kDirectIds)
+            return direct_[id];
+        const auto it = tasks.find(id);
+        return it != tasks.end() ? &it->second : nullptr;
+    }
+    TaskRecord* Find(std::uint32_t id) {
+        return const_cast<TaskRecord*>(static_cast<const StoreState&>(*this).Find(id));
+    }
     // Deletes every task record.
     void ClearTasks();
     // Clears what a collection gathered (not vtuneDataPath, cpuType or idleTaskName).
@@ -178,10 +221,14 @@ public:
     IrqNameMap& irqNames() { return irqNames_; }
     FunctionNameMap& functionNames() { return functionNames_; }
     const FunctionNameMap& functionNames() const { return functionNames_; }
+    // Saves a copy of the function name map, taken under the shared data lock; the save itself
+    // (a settings file rewritten and synced) runs with no data lock held.
+    void SaveFunctionNames();
 
     // Where `now` comes from, and how long FinishCollection lets late batches arrive.
     void SetClock(std::function<SystemClock::time_point()> clock) { clock_ = std::move(clock); }
     void SetFinishDelay(std::chrono::milliseconds delay) { finishDelay_ = delay; }
+    std::chrono::milliseconds finishDelay() const { return finishDelay_; }
 
     const std::string& scratchFilePath() const { return scratchPath_; }
 
@@ -195,6 +242,8 @@ private:
     Services services_;
     IrqNameMap irqNames_;
     FunctionNameMap functionNames_;
+    // Orders the saves of the function names: a later copy is never overtaken by an earlier one.
+    std::mutex namesSaveMutex_;
 
     mutable std::shared_mutex dataMutex_;
     StoreState state_;

@@ -54,10 +54,11 @@ inline std::uint32_t ToTimeUnits(double seconds) {
 
 bool RecordDecoder::DecodeRecords(const std::uint8_t* payload, std::size_t count,
                                   RecordLayout layout, StreamTiming& timing,
-                                  std::vector<SampleRecord>& out,
-                                  const RawBlockHandler& onRawBlock) {
+                                  std::vector<SampleRecord>& out, const RawBlockHandler& onRawBlock,
+                                  RecordScan* scan) {
     if (payload == nullptr || count == 0)
         return false;
+    RecordScan found;
 
     const std::uint8_t* data = payload;
     std::size_t n = count;
@@ -89,18 +90,23 @@ bool RecordDecoder::DecodeRecords(const std::uint8_t* payload, std::size_t count
             const std::uint32_t blockLength = wire::ReadU32(data + p + wire::kRawBlockLengthOffset);
             if (blockLength > wire::kMaxRawBlockLength) {
                 // Corrupt length: skip the header byte and look for the next record.
+                Skip(data[p], found);
                 ++p;
                 continue;
             }
             const std::uint64_t end = std::uint64_t{p} + wire::kRawBlockHeaderSize + blockLength;
-            if (end > n)
+            if (end > n) {
+                found.rawBlockOpen = true;
                 break; // wait for the rest of the block
+            }
             RawDataBlock block;
             block.id = data[p + wire::kRecordNumberOffset];
             block.data = data + p + wire::kRawBlockHeaderSize;
             block.length = blockLength;
             if (onRawBlock)
                 onRawBlock(block);
+            ++found.rawBlocks;
+            unknownCounted_ = false;
             p = static_cast<std::size_t>(end);
             continue;
         }
@@ -108,9 +114,11 @@ bool RecordDecoder::DecodeRecords(const std::uint8_t* payload, std::size_t count
             break;
         const std::uint32_t kind = HeaderKind(data[p], data[p + 1]);
         if (kind == 0) {
+            Skip(data[p], found);
             ++p;
             continue;
         }
+        unknownCounted_ = false;
         SampleRecord r;
         r.kind = kind;
         r.id = IdOf(kind, data[p + wire::kRecordNumberOffset]);
@@ -150,7 +158,16 @@ bool RecordDecoder::DecodeRecords(const std::uint8_t* payload, std::size_t count
         timing.deltaIndex += p;
         timing.Trim();
     }
+    if (scan != nullptr)
+        *scan = found;
     return true;
+}
+
+void RecordDecoder::Skip(std::uint8_t byte, RecordScan& scan) {
+    if (byte != 0 && !unknownCounted_) {
+        ++scan.unknownRecords;
+        unknownCounted_ = true;
+    }
 }
 
 } // namespace zuta

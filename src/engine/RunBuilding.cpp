@@ -1,18 +1,18 @@
 #include "engine/PerformanceData.h"
 #include "engine/WireFormat.h"
+#include "host/TextNumbers.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <thread>
 
 namespace zuta {
 
 namespace {
 
-std::string FormatName(const char* format, std::uint32_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+// "%d" of a 32-bit word after a prefix: "IRQ%d", "Fn%d".
+std::string NumberedName(const char* prefix, std::uint32_t number) {
+    char text[text::kMaxIntText];
+    return prefix + std::string(text, text::PutSignedWord(text, number));
 }
 
 } // namespace
@@ -23,9 +23,9 @@ TaskRecord& StoreState::AddOrUpdateTask(const std::string& name, std::uint32_t i
                                         std::uint32_t type) {
     std::string unique = name;
     if (const auto used = nameUse_.find(name); used != nameUse_.end() && used->second > 0) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "_%x", id);
-        unique += suffix;
+        char suffix[text::kMaxIntText];
+        unique += '_';
+        unique.append(suffix, text::PutHex(suffix, id));
     }
     auto [it, created] = tasks.try_emplace(id);
     TaskRecord& record = it->second;
@@ -47,17 +47,6 @@ TaskRecord& StoreState::AddOrUpdateTask(const std::string& name, std::uint32_t i
     return record;
 }
 
-const TaskRecord* StoreState::Find(std::uint32_t id) const {
-    if (id < kDirectIds)
-        return direct_[id];
-    const auto it = tasks.find(id);
-    return it != tasks.end() ? &it->second : nullptr;
-}
-
-TaskRecord* StoreState::Find(std::uint32_t id) {
-    return const_cast<TaskRecord*>(static_cast<const StoreState&>(*this).Find(id));
-}
-
 void StoreState::ClearTasks() {
     tasks.clear();
     std::fill(direct_.begin(), direct_.end(), nullptr);
@@ -77,9 +66,7 @@ void StoreState::Reset() {
     extraWords = {};
     currentTaskId = 0;
     lastSwitch = {};
-    switchCount = 0;
-    userEventCount = 0;
-    sumValue0 = sumValue1 = sumValue2 = sumTicks = 0;
+    ZeroTotals();
     samplingDuration = 0;
     idleTaskId = 0;
     functionEventCount = 0;
@@ -137,6 +124,7 @@ void StoreState::AppendGraphSamples(std::vector<GraphSample>& out, std::size_t f
 
 void CPerformanceData::BuildRuns(const SampleRecord* records, std::size_t count) {
     const bool externalTs = externalTsMode_.load();
+    bool namesLearned = false;
     std::unique_lock data(dataMutex_);
     StoreState& s = state_;
     s.lastDataTime = Now();
@@ -156,7 +144,7 @@ void CPerformanceData::BuildRuns(const SampleRecord* records, std::size_t count)
         if (r.kind == static_cast<std::uint32_t>(RecordKind::IrqSwitch) && !s.Find(r.id)) {
             std::string name;
             if (!irqNames_.Lookup(r.id, name))
-                name = FormatName("IRQ%d", r.id);
+                name = NumberedName("IRQ", r.id);
             s.AddOrUpdateTask(name, r.id, kTypeIrq);
             s.newTaskInBatch = true;
             cur = s.Find(s.currentTaskId); // map nodes are stable, but the current id may be new
@@ -164,22 +152,16 @@ void CPerformanceData::BuildRuns(const SampleRecord* records, std::size_t count)
 
         if (IsSwitch(r.kind)) {
             if (!s.noCurrentTask && cur != nullptr) {
-                s.samples.push_back(SampleRecord{s.currentTaskId, r.value0, r.value1, r.value2,
-                                                 r.value3, ticks, s.currentKind});
+                // The switch record's counters are those of the run it ends.
+                SampleRecord run = r;
+                run.id = s.currentTaskId;
+                run.ticks = ticks;
+                run.kind = s.currentKind;
+                s.samples.push_back(run);
                 for (const SampleRecord& e : s.pendingEvents)
                     s.samples.push_back(e);
                 s.pendingEvents.clear();
-                ++s.switchCount;
-                s.sumValue0 += r.value0;
-                s.sumValue1 += r.value1;
-                s.sumValue2 += r.value2;
-                s.sumTicks += ticks;
-                ++cur->runs;
-                cur->ticks += ticks;
-                cur->sumValue0 += r.value0;
-                cur->sumValue1 += r.value1;
-                cur->sumValue2 += r.value2;
-                cur->lastValue3 = r.value3;
+                s.Accumulate(run, cur, true);
             }
             s.noCurrentTask = false;
             s.currentTaskId = r.id;
@@ -194,9 +176,9 @@ void CPerformanceData::BuildRuns(const SampleRecord* records, std::size_t count)
                 const std::uint32_t number = r.id - wire::kFunctionIdBase;
                 std::string name;
                 if (!functionNames_.Lookup(number, name)) {
-                    name = FormatName("Fn%d", number);
+                    name = NumberedName("Fn", number);
                     functionNames_.SetName(number, name);
-                    functionNames_.Save();
+                    namesLearned = true;
                 }
                 s.AddOrUpdateTask(name, r.id,
                                   r.kind == static_cast<std::uint32_t>(RecordKind::FunctionEnter)
@@ -204,22 +186,26 @@ void CPerformanceData::BuildRuns(const SampleRecord* records, std::size_t count)
                                       : kTypeFunctionExit);
                 cur = s.Find(s.currentTaskId);
             }
-            s.sumValue0 += r.value0;
-            s.sumValue1 += r.value1;
-            s.sumValue2 += r.value2;
-            s.sumTicks += ticks;
-            if (cur != nullptr) {
-                cur->ticks += ticks;
-                cur->sumValue0 += r.value0;
-                cur->sumValue1 += r.value1;
-                cur->sumValue2 += r.value2;
-                cur->lastValue3 = r.value3;
-            }
-            s.pendingEvents.push_back(
-                SampleRecord{r.id, r.value0, r.value1, r.value2, r.value3, ticks, r.kind});
-            ++s.functionEventCount;
+            SampleRecord event = r;
+            event.ticks = ticks;
+            s.Accumulate(event, cur, true);
+            s.pendingEvents.push_back(event);
         }
     }
+    data.unlock();
+    // The names this batch learned are saved once, with readers free to go on meanwhile.
+    if (namesLearned)
+        SaveFunctionNames();
+}
+
+void CPerformanceData::SaveFunctionNames() {
+    std::lock_guard saving(namesSaveMutex_);
+    FunctionNameMap names;
+    {
+        std::shared_lock data(dataMutex_);
+        names = functionNames_;
+    }
+    names.Save();
 }
 
 void CPerformanceData::FinishCollection() {

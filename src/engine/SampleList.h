@@ -51,9 +51,11 @@ public:
     }
     const SampleRecord& back() const { return (*this)[size_ - 1]; }
 
-    // Releases every chunk.
+    // Empties the list. The first chunk is kept for the samples that follow: a list is emptied
+    // when a collection starts or a file is loaded, and refilled at once.
     void clear() {
-        chunks_.clear();
+        if (chunks_.size() > 1)
+            chunks_.resize(1);
         size_ = 0;
     }
 

@@ -46,11 +46,13 @@ void TimeByte(StreamTiming& timing, std::uint8_t subTick, std::uint16_t counter)
 }
 
 // Takes frames and markers that start before `stop` while six bytes remain from where they start;
-// returns the position reached. Where six bytes remain, the frame test and the marker test cannot
-// both match (a frame starts with 0..3), so their order does not matter.
+// returns the position reached and adds the bytes stepped over to `skipped`. Where six bytes
+// remain, the frame test and the marker test cannot both match (a frame starts with 0..3), so
+// their order does not matter.
 template <bool kTimed>
 std::size_t ScanUnits(const std::uint8_t* data, std::size_t n, std::size_t p, std::size_t stop,
-                      std::uint8_t* out, std::size_t& count, StreamTiming* timing) {
+                      std::uint8_t* out, std::size_t& count, std::size_t& skipped,
+                      StreamTiming* timing) {
     while (p < stop && p + wire::kFrameSize <= n) {
         if (IsFrameStart(data[p], data[p + 1])) {
             out[count++] = data[p + wire::kFramePayloadOffset];
@@ -63,25 +65,29 @@ std::size_t ScanUnits(const std::uint8_t* data, std::size_t n, std::size_t p, st
             p += wire::kWrapMarkerSize;
         } else {
             ++p;
+            ++skipped;
         }
     }
     return p;
 }
 
 std::size_t Scan(const std::uint8_t* data, std::size_t n, std::size_t p, std::size_t stop,
-                 std::uint8_t* out, std::size_t& count, StreamTiming* timing) {
-    return timing != nullptr ? ScanUnits<true>(data, n, p, stop, out, count, timing)
-                             : ScanUnits<false>(data, n, p, stop, out, count, timing);
+                 std::uint8_t* out, std::size_t& count, std::size_t& skipped,
+                 StreamTiming* timing) {
+    return timing != nullptr ? ScanUnits<true>(data, n, p, stop, out, count, skipped, timing)
+                             : ScanUnits<false>(data, n, p, stop, out, count, skipped, timing);
 }
 
 } // namespace
 
-void StreamDecoder::DecodeFramedStream(const std::uint8_t* bytes, std::size_t length,
-                                       std::vector<std::uint8_t>& payload, StreamTiming* timing) {
+std::size_t StreamDecoder::DecodeFramedStream(const std::uint8_t* bytes, std::size_t length,
+                                              std::vector<std::uint8_t>& payload,
+                                              StreamTiming* timing) {
     const std::size_t start = payload.size();
     payload.resize(start + (carryLength_ + length) / wire::kFrameSize + 1);
     std::uint8_t* out = payload.data() + start;
     std::size_t count = 0;
+    std::size_t skipped = 0;
 
     const std::uint8_t* data = bytes;
     std::size_t n = length;
@@ -96,7 +102,7 @@ void StreamDecoder::DecodeFramedStream(const std::uint8_t* bytes, std::size_t le
         if (taken > 0)
             std::memcpy(seam + carried, bytes, taken);
         carryLength_ = 0;
-        const std::size_t q = Scan(seam, carried + taken, 0, carried, out, count, timing);
+        const std::size_t q = Scan(seam, carried + taken, 0, carried, out, count, skipped, timing);
         if (q >= carried) {
             p = q - carried;
         } else {
@@ -106,7 +112,7 @@ void StreamDecoder::DecodeFramedStream(const std::uint8_t* bytes, std::size_t le
             p = q;
         }
     }
-    p = Scan(data, n, p, n, out, count, timing);
+    p = Scan(data, n, p, n, out, count, skipped, timing);
     // Fewer than six bytes left: count the markers that are whole, keep the rest for next time.
     while (p + wire::kWrapMarkerSize <= n && IsWrapMarker(data[p], data[p + 1])) {
         if (timing != nullptr)
@@ -117,6 +123,7 @@ void StreamDecoder::DecodeFramedStream(const std::uint8_t* bytes, std::size_t le
     if (carryLength_ > 0)
         std::memcpy(carry_, data + p, carryLength_);
     payload.resize(start + count);
+    return skipped;
 }
 
 void StreamDecoder::ExtractUnframedPayload(const std::uint8_t* bytes, std::size_t length,

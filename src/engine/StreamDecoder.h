@@ -31,9 +31,10 @@ struct StreamTiming {
 class StreamDecoder {
 public:
     // Appends the payload bytes of a framed batch to `payload`; with `timing`, also one time
-    // difference per payload byte.
-    void DecodeFramedStream(const std::uint8_t* bytes, std::size_t length,
-                            std::vector<std::uint8_t>& payload, StreamTiming* timing);
+    // difference per payload byte. Returns the bytes skipped in search of the next frame or
+    // marker: stray or damaged stream bytes (bytes kept for the next batch are not counted).
+    std::size_t DecodeFramedStream(const std::uint8_t* bytes, std::size_t length,
+                                   std::vector<std::uint8_t>& payload, StreamTiming* timing);
     // Appends byte 1 of every whole 4-byte unit to `payload`.
     static void ExtractUnframedPayload(const std::uint8_t* bytes, std::size_t length,
                                        std::vector<std::uint8_t>& payload);

@@ -6,6 +6,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace zuta {
 
@@ -28,23 +29,6 @@ constexpr std::array<LineClass, 6> kClasses{{
     {"_INT", kTypeIrq, static_cast<std::uint32_t>(RecordKind::IrqSwitch), false},
 }};
 
-// The leading decimal number of a text as the C library's atoi reads it: white space, an
-// optional sign, digits; 0 when there are none. Taken modulo 2^32 so every text has a value.
-std::uint32_t LeadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsScanfSpace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::uint32_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
-    return negative ? 0u - value : value;
-}
-
 // The state of one import: it starts afresh with every file.
 class RawLogImporter {
 public:
@@ -53,15 +37,16 @@ public:
     void ProcessLine(std::string& line) {
         CleanLogLine(line);
 
+        // The time stamp of a line without one is that of the line before: read once, kept as
+        // a number.
         if (const auto at = line.find('@'); at != std::string::npos)
-            timeText_.assign(line, at + 1);
-        const std::uint32_t time = LeadingNumber(timeText_);
+            time_ = text::LeadingInt(std::string_view(line).substr(at + 1));
 
         std::uint32_t number = 0;
         const auto open = line.find('(');
         const auto close = line.find(')');
         if (open != std::string::npos && close != std::string::npos && close > open)
-            number = LeadingNumber(std::string_view(line).substr(open + 1, close - open - 1));
+            number = text::LeadingInt(std::string_view(line).substr(open + 1, close - open - 1));
 
         std::string name;
         std::uint32_t id = number;
@@ -75,37 +60,36 @@ public:
                 id = FunctionId(name);
             lastType_ = cls->type;
             lastKind_ = cls->kind;
+            ++recognised_;
         }
 
         std::uint32_t delta = 0;
         if (firstLine_) {
             firstLine_ = false;
         } else {
-            delta = time - previousTime_;
+            delta = time_ - previousTime_;
         }
-        previousTime_ = time;
+        previousTime_ = time_;
 
         TaskRecord* task = s_.Find(id);
         if (task == nullptr)
             task = &s_.AddOrUpdateTask(name, id, lastType_);
-        s_.samples.push_back(SampleRecord{id, 0, 0, 0, 0, delta, lastKind_});
-        if (IsFunctionEvent(lastKind_))
-            ++s_.functionEventCount;
-        else if (lastKind_ != static_cast<std::uint32_t>(RecordKind::UserEvent))
-            ++s_.switchCount;
-        s_.sumTicks += delta;
-        ++task->runs;
-        task->ticks += delta;
-
-        if (IsSwitch(lastKind_)) {
+        const SampleRecord sample{id, 0, 0, 0, 0, delta, lastKind_};
+        s_.samples.push_back(sample);
+        if (IsFunctionEvent(lastKind_)) {
+            // The line counts as a run of the function's own record, and its time also into the
+            // task running around it.
+            ++task->runs;
+            task->ticks += delta;
+            s_.Accumulate(sample, s_.Find(runningId_), false);
+        } else {
+            s_.Accumulate(sample, task, true);
             runningId_ = id;
-        } else if (IsFunctionEvent(lastKind_)) {
-            if (TaskRecord* running = s_.Find(runningId_)) {
-                running->ticks += delta;
-                running->lastValue3 = 0;
-            }
         }
     }
+
+    // Lines that carried one of the class suffixes.
+    std::uint64_t recognised() const { return recognised_; }
 
 private:
     static const LineClass* Classify(const std::string& line) {
@@ -125,62 +109,96 @@ private:
     StoreState& s_;
     std::map<std::string, std::uint32_t> functionIds_;
     std::uint32_t functionIdCounter_ = kFirstLogFunctionId;
-    std::string timeText_;
+    std::uint32_t time_ = 0;
     bool firstLine_ = true;
     std::uint32_t previousTime_ = 0;
     std::uint32_t lastType_ = kTypeTask;
     std::uint32_t lastKind_ = static_cast<std::uint32_t>(RecordKind::TaskSwitch);
     std::uint32_t runningId_ = 0;
+    std::uint64_t recognised_ = 0;
 };
 
-// Feeds every line that ends in a line feed to the importer; a line of any length is kept whole.
-void ImportLines(ByteSource& source, StoreState& s) {
+// What an import found besides its samples.
+struct ImportResult {
+    std::uint64_t recognised = 0; // lines with a class suffix
+    std::uint64_t linesCut = 0;
+};
+
+// Feeds every line that ends in a line feed to the importer. A line is kept up to
+// kMaxLineLength characters; the rest of a longer one is skipped.
+ImportResult ImportLines(ByteSource& source, StoreState& s) {
     RawLogImporter importer(s);
+    ImportResult result;
     constexpr std::size_t kChunk = std::size_t{1} << 16;
     const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     std::string line;
+    bool cut = false;
+    const auto keep = [&](std::string_view text) {
+        const std::size_t room = kMaxLineLength - line.size();
+        if (text.size() > room) {
+            text = text.substr(0, room);
+            cut = true;
+        }
+        line.append(text);
+    };
     for (;;) {
         const std::size_t got = source.Read(chunk.get(), kChunk);
         if (got == 0)
             break;
         std::string_view text(chunk.get(), got);
         for (auto lf = text.find('\n'); lf != std::string_view::npos; lf = text.find('\n')) {
-            line.append(text.substr(0, lf));
+            keep(text.substr(0, lf));
             importer.ProcessLine(line);
+            result.linesCut += cut ? 1 : 0;
             line.clear();
+            cut = false;
             text.remove_prefix(lf + 1);
         }
-        line.append(text);
+        keep(text);
     }
+    result.recognised = importer.recognised();
+    return result;
 }
 
 void ZeroAccumulators(CPerformanceData& data) {
-    data.Write([](StoreState& s) {
-        s.switchCount = 0;
-        s.userEventCount = 0;
-        s.sumValue0 = s.sumValue1 = s.sumValue2 = s.sumTicks = 0;
-    });
+    data.Write([](StoreState& s) { s.ZeroTotals(); });
 }
 
-bool ImportFrom(CPerformanceData& data, ByteSource& source, std::string& error) {
+bool ImportFrom(CPerformanceData& data, ByteSource& source, std::string& error,
+                std::vector<std::string>* warnings) {
     data.ResetStore();
-    const bool hasSamples = data.Write([&source](StoreState& s) {
-        ImportLines(source, s);
-        return !s.samples.empty();
+    bool hasSamples = false;
+    const ImportResult result = data.Write([&](StoreState& s) {
+        const ImportResult found = ImportLines(source, s);
+        hasSamples = !s.samples.empty();
+        return found;
     });
-    if (!hasSamples)
+    if (!source.failure().empty()) {
+        error = source.failure();
+        return false;
+    }
+    if (!hasSamples) {
         error = "the log holds no complete line";
-    return hasSamples;
+        return false;
+    }
+    if (result.recognised == 0) {
+        // What such a file would give is a task of empty name and nothing else worth showing.
+        data.ResetStore();
+        error = "no line is a recognised raw log line (a name ending in _THREAD, _HISR, _INT, "
+                "_ENTER, _ENTRY or _EXIT)";
+        return false;
+    }
+    if (warnings != nullptr && result.linesCut > 0)
+        warnings->push_back(CutLinesWarning(result.linesCut));
+    return true;
 }
 
 } // namespace
 
 void CleanLogLine(std::string& line) {
-    std::size_t first = 0;
-    while (first < line.size() && IsScanfSpace(static_cast<unsigned char>(line[first])))
-        ++first;
+    std::size_t first = text::SkipSpace(line);
     std::size_t last = line.size();
-    while (last > first && IsScanfSpace(static_cast<unsigned char>(line[last - 1])))
+    while (last > first && text::IsSpace(line[last - 1]))
         --last;
     line.erase(last);
     line.erase(0, first);
@@ -188,23 +206,24 @@ void CleanLogLine(std::string& line) {
         line.erase(0, colon);
 }
 
-bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& error) {
+bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& error,
+                  std::vector<std::string>* warnings) {
     ZeroAccumulators(data);
+    if (warnings != nullptr)
+        warnings->clear();
     FileSource source;
     if (!source.Open(path, error))
         return false;
-    const bool ok = ImportFrom(data, source, error);
-    if (source.failed()) {
-        error = "cannot read the file";
-        return false;
-    }
-    return ok;
+    return ImportFrom(data, source, error, warnings);
 }
 
-bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error) {
+bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error,
+                      std::vector<std::string>* warnings) {
     ZeroAccumulators(data);
+    if (warnings != nullptr)
+        warnings->clear();
     MemorySource source(bytes);
-    return ImportFrom(data, source, error);
+    return ImportFrom(data, source, error, warnings);
 }
 
 } // namespace zuta

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zuta {
 
@@ -21,10 +22,13 @@ void CleanLogLine(std::string& line);
 
 // Resets the store and fills it from a raw log: one sample per complete line (a last line
 // without a line feed is not used) and a task record per new identifier. False with `error` set
-// when the file cannot be read or yields no sample.
-bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& error);
+// when the file cannot be read, yields no sample or holds no line with a class suffix. Lines
+// longer than 1 MiB are cut there; a warning in `warnings` (when given) says how many.
+bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& error,
+                  std::vector<std::string>* warnings = nullptr);
 
 // The same import on bytes held in memory.
-bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error);
+bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error,
+                      std::vector<std::string>* warnings = nullptr);
 
 } // namespace zuta

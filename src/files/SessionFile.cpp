@@ -9,12 +9,9 @@
 #include "settings/PerformanceSettings.h"
 
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -63,8 +60,9 @@ public:
         pos_ = buffer_.get();
         written_ += size;
         // Start writing large files to disk while the rest is formatted, so that the flush
-        // before the rename finds little left to do.
-        if (written_ - started_ >= kWritebackStep && std::fflush(file_.file()) == 0) {
+        // before the rename finds little left to do. Blocks this large bypass the stream's
+        // buffer; a write error stays for the file's commit to report.
+        if (written_ - started_ >= kWritebackStep) {
             ::sync_file_range(::fileno(file_.file()), static_cast<off_t>(started_),
                               static_cast<off_t>(written_ - started_), SYNC_FILE_RANGE_WRITE);
             started_ = written_;
@@ -84,26 +82,13 @@ template <std::size_t N> char* Put(char* p, const char (&text)[N]) {
     return p + N - 1;
 }
 
-// "%u"
-char* PutUnsigned(char* p, std::uint32_t value) {
-    return std::to_chars(p, p + 10, value).ptr;
-}
-// "%d" of a 32-bit word
-char* PutSigned(char* p, std::uint32_t value) {
-    return std::to_chars(p, p + 11, static_cast<std::int32_t>(value)).ptr;
-}
-// "%x"
-char* PutHex(char* p, std::uint32_t value) {
-    return std::to_chars(p, p + 8, value, 16).ptr;
-}
-
 // A name the reader takes back as one word: empty becomes "_", white space becomes "_".
 std::string WritableName(const std::string& name) {
     if (name.empty())
         return "_";
     std::string out = name;
     for (char& c : out)
-        if (IsScanfSpace(static_cast<unsigned char>(c)))
+        if (text::IsSpace(c))
             c = '_';
     return out;
 }
@@ -119,26 +104,50 @@ double ClockForFile(const CPerformanceData& data) {
     return settings->armClockMhz;
 }
 
+// The event lines, the bulk of a file: one "0x%x, %u; %u , %u , %u , %u , %u" line a sample.
+void WriteEventLines(const SampleList& samples, OutBuffer& out) {
+    samples.ForEachSpan([&out](const SampleRecord* records, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const SampleRecord& r = records[i];
+            char* q = out.Reserve(kMaxNumberLine);
+            q = Put(q, "0x");
+            q = text::PutHex(q, r.id);
+            q = Put(q, ", ");
+            q = text::PutUnsigned(q, r.kind);
+            q = Put(q, "; ");
+            q = text::PutUnsigned(q, r.ticks);
+            q = Put(q, " , ");
+            q = text::PutUnsigned(q, r.value0);
+            q = Put(q, " , ");
+            q = text::PutUnsigned(q, r.value1);
+            q = Put(q, " , ");
+            q = text::PutUnsigned(q, r.value2);
+            q = Put(q, " , ");
+            q = text::PutUnsigned(q, r.value3);
+            *q++ = '\n';
+            out.Advance(q);
+        }
+    });
+}
+
 void WriteSession(CPerformanceData& data, const StoreState& s, OutBuffer& out) {
-    char number[16];
+    char number[text::kMaxIntText];
     const auto signedText = [&number](std::uint32_t value) {
-        return std::string_view(number,
-                                static_cast<std::size_t>(PutSigned(number, value) - number));
+        return std::string_view(
+            number, static_cast<std::size_t>(text::PutSignedWord(number, value) - number));
     };
     // A core clock of 0 in the file means simple or external-TS sampling. A full-mode collection
     // whose clock is not known is therefore written without the clock line (version 2), so that
     // reading it back does not switch the sampling modes.
     const double clockValue = ClockForFile(data);
-    const bool withClock = clockValue != 0.0 || data.simpleMode() || data.externalTsMode();
+    const bool modes = data.simpleMode() || data.externalTsMode();
+    const bool withClock = modes || PerformanceSettings::IsKnownClock(clockValue);
     std::string header = "DCRaw , ";
     header.append(signedText(withClock ? kSessionFileVersion : 2)).append(" , ");
     header.append(signedText(s.cpuType));
     if (withClock) {
-        // "%f" of any double fits: at most 309 digits before the point.
-        char clock[400];
-        const auto clockEnd =
-            std::to_chars(clock, clock + sizeof clock, clockValue, std::chars_format::fixed, 6).ptr;
-        header.append("\nCoreClock= ").append(clock, clockEnd);
+        header.append("\nCoreClock= ");
+        text::AppendFixed(header, clockValue, 6);
     }
     header.append("\nSampling duration ");
     header.append(signedText(s.samplingDuration)).append("\nTasksCount= ");
@@ -154,148 +163,53 @@ void WriteSession(CPerformanceData& data, const StoreState& s, OutBuffer& out) {
         out.Append(WritableName(task.name));
         char* p = out.Reserve(kMaxNumberLine);
         p = Put(p, " , 0x");
-        p = PutHex(p, task.id);
+        p = text::PutHex(p, task.id);
         p = Put(p, " , ");
-        p = PutSigned(p, static_cast<std::uint32_t>(task.runs));
+        p = text::PutSignedWord(p, static_cast<std::uint32_t>(task.runs));
         p = Put(p, " , ");
-        p = PutSigned(p, task.type);
+        p = text::PutSignedWord(p, task.type);
         p = Put(p, " , ");
-        p = PutUnsigned(p, words[1]);
+        p = text::PutUnsigned(p, words[1]);
         p = Put(p, " , ");
-        p = PutUnsigned(p, words[0]);
+        p = text::PutUnsigned(p, words[0]);
         p = Put(p, " , ");
-        p = PutUnsigned(p, words[2]);
+        p = text::PutUnsigned(p, words[2]);
         p = Put(p, ", ");
-        p = PutUnsigned(p, words[3]);
+        p = text::PutUnsigned(p, words[3]);
         p = Put(p, " \n");
         out.Advance(p);
     }
 
     char* p = out.Reserve(kMaxNumberLine);
     p = Put(p, "EventsCount= ");
-    p = PutUnsigned(p, static_cast<std::uint32_t>(s.samples.size()));
+    p = text::PutUnsigned(p, static_cast<std::uint32_t>(s.samples.size()));
     *p++ = '\n';
     out.Advance(p);
 
-    s.samples.ForEachSpan([&out](const SampleRecord* records, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const SampleRecord& r = records[i];
-            char* q = out.Reserve(kMaxNumberLine);
-            q = Put(q, "0x");
-            q = PutHex(q, r.id);
-            q = Put(q, ", ");
-            q = PutUnsigned(q, r.kind);
-            q = Put(q, "; ");
-            q = PutUnsigned(q, r.ticks);
-            q = Put(q, " , ");
-            q = PutUnsigned(q, r.value0);
-            q = Put(q, " , ");
-            q = PutUnsigned(q, r.value1);
-            q = Put(q, " , ");
-            q = PutUnsigned(q, r.value2);
-            q = Put(q, " , ");
-            q = PutUnsigned(q, r.value3);
-            *q++ = '\n';
-            out.Advance(q);
-        }
-    });
+    WriteEventLines(s.samples, out);
     out.Flush();
 }
 
 // ---- Reading ----------------------------------------------------------------------------------
 
-// The standard text-to-double conversion of the core-clock word: the leading number, 0 when there
-// is none, +-infinity or 0 when it is out of range. Independent of the process locale.
-double LeadingDouble(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsScanfSpace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::chars_format format = std::chars_format::general;
-    char exponentMark = 'e';
-    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        const char c = text[i + 2];
-        const bool hexDigitOrPoint =
-            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '.';
-        if (hexDigitOrPoint) {
-            format = std::chars_format::hex;
-            exponentMark = 'p';
-            i += 2;
-        }
-    }
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    double value = 0.0;
-    const auto result = std::from_chars(first, last, value, format);
-    if (result.ec == std::errc::invalid_argument)
-        return 0.0;
-    if (result.ec == std::errc::result_out_of_range) {
-        // Too large gives infinity, too small gives zero, as the C conversion does.
-        const std::string_view number(first, static_cast<std::size_t>(result.ptr - first));
-        std::size_t mark = number.find_first_of(exponentMark == 'e' ? "eE" : "pP");
-        const bool tiny =
-            mark != std::string_view::npos && mark + 1 < number.size() && number[mark + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    }
-    return negative ? -value : value;
-}
-
-float ToFloat(double value) {
-    constexpr double kMax = std::numeric_limits<float>::max();
-    if (value > kMax)
-        return std::numeric_limits<float>::infinity();
-    if (value < -kMax)
-        return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
-}
-
 // The core-clock line of a version 3 file: a clock of exactly 0 means the counters were taken in
 // simple or external time stamp mode; the view learns of the change through notification 4.
-void ApplyCoreClock(CPerformanceData& data, double clock) {
-    const bool modes = clock == 0.0;
+void ApplyCoreClock(CPerformanceData& data, float clock) {
+    const bool modes = clock == 0.0f;
     data.SetSimpleMode(modes);
     data.SetExternalTsMode(modes);
     if (PerformanceSettings* settings = data.services().settings) {
         settings->simpleMode = modes;
         settings->externalTsMode = modes;
         if (!modes)
-            settings->armClockMhz = ToFloat(clock);
+            settings->armClockMhz = clock;
     }
     if (host::INotificationSink* notify = data.services().notify)
         notify->PostNotification(host::kNotifyStatus, host::kCodeSamplingFlagsChanged);
 }
 
-// Task records by identifier during the event lines, when the task map no longer changes.
-class TaskIndex {
-public:
-    explicit TaskIndex(StoreState& s) : tasks_(s.tasks), direct_(kDirect, nullptr) {
-        for (auto& [id, task] : s.tasks)
-            if (id < kDirect)
-                direct_[id] = &task;
-    }
-    TaskRecord* Find(std::uint32_t id) {
-        if (id < kDirect)
-            return direct_[id];
-        const auto it = tasks_.find(id);
-        return it != tasks_.end() ? &it->second : nullptr;
-    }
-
-private:
-    static constexpr std::uint32_t kDirect = 1u << 16;
-    std::map<std::uint32_t, TaskRecord>& tasks_;
-    std::vector<TaskRecord*> direct_;
-};
-
-void AddSample(TaskRecord& task, const SampleRecord& r) {
-    task.ticks += r.ticks;
-    task.sumValue0 += r.value0;
-    task.sumValue1 += r.value1;
-    task.sumValue2 += r.value2;
-    task.lastValue3 = r.value3;
+std::string Count(std::int64_t n) {
+    return text::FormatSigned(n);
 }
 
 std::int64_t SignExtend(std::uint32_t value) {
@@ -334,15 +248,54 @@ bool ReadPlainEventLine(TextScanner& in, SampleRecord& r) {
     return true;
 }
 
+// An event line through the scanf patterns: false when the input ends inside it.
+bool ReadEventLine(TextScanner& in, SampleRecord& r) {
+    in.ClearInputFailure();
+    int fields = ScanCall(in).Text("0x").Hex(r.id).Char(',').Space().Decimal(r.kind).fields();
+    fields += ScanCall(in)
+                  .Char(';')
+                  .Space()
+                  .Decimal(r.ticks)
+                  .Space()
+                  .Char(',')
+                  .Space()
+                  .Decimal(r.value0)
+                  .Space()
+                  .Char(',')
+                  .Space()
+                  .Decimal(r.value1)
+                  .Space()
+                  .Char(',')
+                  .Space()
+                  .Decimal(r.value2)
+                  .Space()
+                  .Char(',')
+                  .Space()
+                  .Decimal(r.value3)
+                  .Space()
+                  .fields();
+    return fields == 7 || !in.inputFailed();
+}
+
+std::string ReadEventLines(TextScanner& in, StoreState& s, std::int32_t events);
+
+// What the task and event lines held beyond their records: whether function names were learned,
+// and why the lines did not match the counts that announce them, in the order met.
+struct LinesRead {
+    bool namesTaught = false;
+    std::vector<std::string> problems;
+};
+
 // Reads the task lines and event lines. A line that the input ends inside is dropped and reading
-// stops there; so does a line of which nothing could be read, as no later line can be either.
-void ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
-                        std::int32_t taskCount) {
+// stops there; so does an event line of which nothing could be read, as no later line can be
+// either.
+LinesRead ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
+                             std::int32_t taskCount) {
+    LinesRead result;
     ScanCall(in).Text("UserDataCount=").Space().Decimal(s.userEventCount).Space();
 
     MemoryStatsTable* memory = data.services().memoryStats;
     FunctionNameMap& functionNames = data.functionNames();
-    bool namesTaught = false;
     // Fields that a malformed line does not match keep the value of the line before.
     std::string name;
     std::uint32_t id = 0;
@@ -350,6 +303,11 @@ void ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
     std::uint32_t type = 0;
     std::array<std::uint32_t, 4> fileWords{}; // in file order: word 1, 0, 2, 3
     for (std::int32_t i = 0; i < taskCount; ++i) {
+        if (in.LookingAt("EventsCount=")) {
+            result.problems.push_back("TasksCount is " + Count(taskCount) +
+                                      ", but the file holds " + Count(i) + " task lines");
+            break;
+        }
         in.ClearInputFailure();
         int fields = ScanCall(in)
                          .Word(name)
@@ -385,15 +343,18 @@ void ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
                       .Decimal(fileWords[3])
                       .Space()
                       .fields();
-        if (fields < 8 && in.inputFailed())
-            return;
+        if (fields < 8 && in.inputFailed()) {
+            result.problems.push_back("the file ends after " + Count(i) + " of " +
+                                      Count(taskCount) + " tasks");
+            return result;
+        }
 
         if (type == kTypeFunctionEnter || type == kTypeFunctionExit) {
             const std::uint32_t number = id - kFunctionIdBase;
             std::string known;
             if (!functionNames.Lookup(number, known)) {
                 functionNames.SetName(number, name);
-                namesTaught = true;
+                result.namesTaught = true;
             }
         }
         TaskRecord& task = s.AddOrUpdateTask(name, id, type);
@@ -401,75 +362,65 @@ void ReadTasksAndEvents(CPerformanceData& data, TextScanner& in, StoreState& s,
         if (memory != nullptr)
             memory->AddEntry(id, name, {fileWords[1], fileWords[0], fileWords[2], fileWords[3]});
     }
-    if (namesTaught)
-        functionNames.Save();
 
+    if (!in.LookingAt("EventsCount=")) {
+        result.problems.push_back(in.AtEnd() ? "the file ends before its EventsCount line"
+                                             : "TasksCount is " + Count(taskCount) +
+                                                   ", but more task lines follow");
+        return result;
+    }
     std::uint32_t eventCount = 0;
     ScanCall(in).Text("EventsCount=").Decimal(eventCount).Space();
-    const std::int32_t events = static_cast<std::int32_t>(eventCount);
+    if (std::string problem = ReadEventLines(in, s, static_cast<std::int32_t>(eventCount));
+        !problem.empty())
+        result.problems.push_back(std::move(problem));
+    return result;
+}
 
-    TaskIndex index(s);
+// Reads up to `events` event lines into the store; why fewer were read, or empty.
+std::string ReadEventLines(TextScanner& in, StoreState& s, std::int32_t events) {
     // The task of the run sample before, to which the function events after it belong.
     TaskRecord* running = nullptr;
     SampleRecord r;
-    for (std::int32_t i = 0; i < events; ++i) {
+    std::int32_t read = 0;
+    for (; read < events; ++read) {
         if (!ReadPlainEventLine(in, r)) {
-            in.ClearInputFailure();
             const std::uint64_t start = in.consumed();
-            int fields =
-                ScanCall(in).Text("0x").Hex(r.id).Char(',').Space().Decimal(r.kind).fields();
-            fields += ScanCall(in)
-                          .Char(';')
-                          .Space()
-                          .Decimal(r.ticks)
-                          .Space()
-                          .Char(',')
-                          .Space()
-                          .Decimal(r.value0)
-                          .Space()
-                          .Char(',')
-                          .Space()
-                          .Decimal(r.value1)
-                          .Space()
-                          .Char(',')
-                          .Space()
-                          .Decimal(r.value2)
-                          .Space()
-                          .Char(',')
-                          .Space()
-                          .Decimal(r.value3)
-                          .Space()
-                          .fields();
-            if ((fields < 7 && in.inputFailed()) || in.consumed() == start)
-                return;
+            if (!ReadEventLine(in, r))
+                return "the file ends after " + Count(read) + " of " + Count(events) + " events";
+            if (in.consumed() == start)
+                break;
         }
 
+        // A copy that no store into the list or the sums can change, so its kind is tested once.
+        const SampleRecord sample = r;
+        s.samples.push_back(sample);
         // The figures are rebuilt as the collection built them: a run counts into its task, the
         // function events after it into that same task, and a user event's data word is no
         // counter.
-        s.samples.push_back(r);
-        if (r.kind == static_cast<std::uint32_t>(RecordKind::UserEvent))
+        if (sample.kind == static_cast<std::uint32_t>(RecordKind::UserEvent))
             continue;
-        s.sumValue0 += r.value0;
-        s.sumValue1 += r.value1;
-        s.sumValue2 += r.value2;
-        s.sumTicks += r.ticks;
-        if (IsFunctionEvent(r.kind)) {
-            ++s.functionEventCount;
-            if (running != nullptr)
-                AddSample(*running, r);
-            continue;
-        }
-        ++s.switchCount;
-        TaskRecord* task = index.Find(r.id);
-        if (task != nullptr)
-            AddSample(*task, r);
-        if (IsSwitch(r.kind))
-            running = task;
+        TaskRecord* owner = IsFunctionEvent(sample.kind) ? running : s.Find(sample.id);
+        s.Accumulate(sample, owner, false);
+        if (IsSwitch(sample.kind))
+            running = owner;
     }
+    if (read < events)
+        return "EventsCount is " + Count(events) + ", but line " + Count(read + 1) +
+               " after it is no event line";
+    if (!in.AtEnd())
+        return "EventsCount is " + Count(events) + ", but more lines follow the events";
+    return {};
 }
 
-bool ReadSession(CPerformanceData& data, TextScanner& in, std::string& error) {
+// Reads a whole session file. False with `error` set when it yields no session; what it could
+// not read of one that loads goes to `warnings`.
+bool ReadSession(CPerformanceData& data, TextScanner& in, ByteSource& source, std::string& error,
+                 std::vector<std::string>& warnings) {
+    if (in.AtEnd()) {
+        error = source.failure().empty() ? "the file is empty" : source.failure();
+        return false;
+    }
     std::string word;
     std::uint32_t version = 0;
     std::uint32_t cpuType = data.Read([](const StoreState& s) { return s.cpuType; });
@@ -484,52 +435,74 @@ bool ReadSession(CPerformanceData& data, TextScanner& in, std::string& error) {
         .Space()
         .Decimal(cpuType)
         .Space();
+    if (!source.failure().empty()) {
+        error = source.failure();
+        return false;
+    }
     data.SetCpuType(cpuType);
 
     const auto fileVersion = static_cast<std::int32_t>(version);
     if (fileVersion != 2 && fileVersion != 3) {
         if (host::IMessageBox* box = data.services().messageBox)
             box->Show(kUnsupportedVersion, "Error", host::MessageIcon::Error);
-        error = std::string(kUnsupportedVersion) + " " + std::to_string(fileVersion);
+        error = std::string(kUnsupportedVersion) + " " + Count(fileVersion);
         return false;
     }
     if (fileVersion == 3) {
         std::string clockText;
         ScanCall(in).Text("CoreClock=").Space().Word(clockText).Space();
-        ApplyCoreClock(data, LeadingDouble(clockText));
+        ApplyCoreClock(data, PerformanceSettings::ClockFromText(clockText));
     }
 
     std::uint32_t duration = 0;
     std::uint32_t taskCount = 0;
     ScanCall(in).Text("Sampling").Space().Text("duration").Space().Decimal(duration).Space();
     ScanCall(in).Text("TasksCount=").Decimal(taskCount).Space();
+    LinesRead lines;
     const bool hasEvents = data.Write([&](StoreState& s) {
         s.samplingDuration = duration;
         if (taskCount == 0)
             return false;
-        ReadTasksAndEvents(data, in, s, static_cast<std::int32_t>(taskCount));
+        lines = ReadTasksAndEvents(data, in, s, static_cast<std::int32_t>(taskCount));
         return !s.samples.empty();
     });
+    if (lines.namesTaught)
+        data.SaveFunctionNames();
+
+    // A read error explains everything that went missing after it.
+    if (!source.failure().empty()) {
+        error = source.failure();
+        return false;
+    }
+    if (in.linesCut() > 0)
+        warnings.push_back(CutLinesWarning(in.linesCut()));
+    if (hasEvents) {
+        warnings.insert(warnings.end(), lines.problems.begin(), lines.problems.end());
+        return true;
+    }
+    // The last problem met is the one that ended the reading.
     if (taskCount == 0)
         error = "the file lists no tasks";
-    else if (!hasEvents)
+    else if (!lines.problems.empty())
+        error = lines.problems.back();
+    else
         error = "the file holds no events";
-    return hasEvents;
+    return false;
 }
 
 bool LoadFrom(CPerformanceData& data, ByteSource& source, std::string& error,
-              const LoadProgress& progress) {
+              const LoadProgress& progress, std::vector<std::string>* warnings) {
     data.ResetStore();
     TextScanner in(source, progress);
-    return ReadSession(data, in, error);
+    std::vector<std::string> found;
+    const bool loaded = ReadSession(data, in, source, error, found);
+    if (warnings != nullptr)
+        *warnings = std::move(found);
+    return loaded;
 }
 
 void ZeroAccumulators(CPerformanceData& data) {
-    data.Write([](StoreState& s) {
-        s.switchCount = 0;
-        s.userEventCount = 0;
-        s.sumValue0 = s.sumValue1 = s.sumValue2 = s.sumTicks = 0;
-    });
+    data.Write([](StoreState& s) { s.ZeroTotals(); });
 }
 
 } // namespace
@@ -544,25 +517,21 @@ bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::strin
 }
 
 bool LoadSessionFile(CPerformanceData& data, const std::string& path, std::string& error,
-                     const LoadProgress& progress) {
+                     const LoadProgress& progress, std::vector<std::string>* warnings) {
     ZeroAccumulators(data);
+    if (warnings != nullptr)
+        warnings->clear();
     FileSource source;
     if (!source.Open(path, error))
         return false;
-    if (!LoadFrom(data, source, error, progress))
-        return false;
-    if (source.failed()) {
-        error = "cannot read the file";
-        return false;
-    }
-    return true;
+    return LoadFrom(data, source, error, progress, warnings);
 }
 
 bool LoadSessionData(CPerformanceData& data, std::string_view bytes, std::string& error,
-                     const LoadProgress& progress) {
+                     const LoadProgress& progress, std::vector<std::string>* warnings) {
     ZeroAccumulators(data);
     MemorySource source(bytes);
-    return LoadFrom(data, source, error, progress);
+    return LoadFrom(data, source, error, progress, warnings);
 }
 
 } // namespace zuta

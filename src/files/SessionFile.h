@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zuta {
 
@@ -23,12 +24,16 @@ bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::strin
 // Resets the store and fills it from a session file. A version 3 file switches the sampling
 // modes and the clock in the store and in the settings (in memory) and posts notification 1795
 // with code 4. True when the store holds samples afterwards; otherwise false with `error` set
-// (an unsupported version is also shown in a message box).
+// (an unsupported version is also shown in a message box). A file that loads but not whole (it
+// ends before the tasks or events it announces, a count does not match its lines, lines longer
+// than 1 MiB were cut) leaves one message a cause in `warnings`, when given.
 bool LoadSessionFile(CPerformanceData& data, const std::string& path, std::string& error,
-                     const LoadProgress& progress = {});
+                     const LoadProgress& progress = {},
+                     std::vector<std::string>* warnings = nullptr);
 
 // The same reader on bytes held in memory.
 bool LoadSessionData(CPerformanceData& data, std::string_view bytes, std::string& error,
-                     const LoadProgress& progress = {});
+                     const LoadProgress& progress = {},
+                     std::vector<std::string>* warnings = nullptr);
 
 } // namespace zuta

@@ -1,38 +1,24 @@
 #include "files/TextScanner.h"
 
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
 namespace zuta {
 
-namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+std::string CutLinesWarning(std::uint64_t count) {
+    return text::FormatSigned(static_cast<std::int64_t>(count)) +
+           (count == 1 ? " line longer than 1 MiB was cut" : " lines longer than 1 MiB were cut");
 }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 char* TextScanner::FastHexDigits(char* p, std::uint32_t& value) {
-    int digit = HexValue(*p);
+    int digit = text::HexDigit(*p);
     if (digit < 0)
         return nullptr;
     std::uint32_t v = 0;
     do {
         v = (v << 4) | static_cast<std::uint32_t>(digit);
-        digit = HexValue(*++p);
+        digit = text::HexDigit(*++p);
     } while (digit >= 0);
     value = v;
     return p;
@@ -52,7 +38,7 @@ bool FileSource::Open(const std::string& path, std::string& error) {
     struct stat info {};
     if (::fstat(::fileno(file_), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
-            error = "cannot open: it is a folder";
+            error = std::string("cannot open: ") + std::strerror(EISDIR);
             std::fclose(file_);
             file_ = nullptr;
             return false;
@@ -64,12 +50,18 @@ bool FileSource::Open(const std::string& path, std::string& error) {
 }
 
 std::size_t FileSource::Read(char* to, std::size_t size) {
-    if (file_ == nullptr)
+    if (file_ == nullptr || readError_ != 0)
         return 0;
+    errno = 0;
     const std::size_t got = std::fread(to, 1, size, file_);
     if (got == 0 && std::ferror(file_) != 0)
-        failed_ = true;
+        readError_ = errno != 0 ? errno : EIO;
     return got;
+}
+
+std::string FileSource::failure() const {
+    return readError_ != 0 ? std::string("cannot read: ") + std::strerror(readError_)
+                           : std::string();
 }
 
 std::size_t MemorySource::Read(char* to, std::size_t size) {
@@ -125,23 +117,37 @@ bool TextScanner::Sign(bool& negative) {
     return true;
 }
 
+void TextScanner::Digits(std::uint32_t base, std::uint32_t& value) {
+    for (;;) {
+        cur_ += text::AccumulateDigits(
+            std::string_view(cur_, static_cast<std::size_t>(end_ - cur_)), base, value);
+        if (cur_ != end_ || !Refill())
+            return;
+    }
+}
+
+void TextScanner::SkipRestOfLine() {
+    ++linesCut_;
+    for (;;) {
+        if (char* lf = static_cast<char*>(
+                std::memchr(cur_, '\n', static_cast<std::size_t>(end_ - cur_)))) {
+            cur_ = lf;
+            return;
+        }
+        cur_ = end_;
+        if (!Refill())
+            return;
+    }
+}
+
 bool TextScanner::Decimal(std::uint32_t& value) {
     bool negative = false;
     if (!Sign(negative))
         return false;
-    if (!IsDigit(*cur_))
+    if (!text::IsDigit(*cur_))
         return false;
     std::uint32_t v = 0;
-    for (;;) {
-        char* p = cur_;
-        while (IsDigit(*p)) {
-            v = v * 10u + static_cast<std::uint32_t>(*p - '0');
-            ++p;
-        }
-        cur_ = p;
-        if (cur_ != end_ || !Refill())
-            break;
-    }
+    Digits(10, v);
     value = negative ? 0u - v : v;
     return true;
 }
@@ -152,19 +158,12 @@ bool TextScanner::Hex(std::uint32_t& value) {
         return false;
     Ensure(3);
     if (end_ - cur_ >= 3 && cur_[0] == '0' && (cur_[1] == 'x' || cur_[1] == 'X') &&
-        HexValue(cur_[2]) >= 0)
+        text::HexDigit(cur_[2]) >= 0)
         cur_ += 2;
-    if (HexValue(*cur_) < 0)
+    if (text::HexDigit(*cur_) < 0)
         return false;
     std::uint32_t v = 0;
-    for (;;) {
-        char* p = cur_;
-        for (int digit = HexValue(*p); digit >= 0; digit = HexValue(*++p))
-            v = (v << 4) | static_cast<std::uint32_t>(digit);
-        cur_ = p;
-        if (cur_ != end_ || !Refill())
-            break;
-    }
+    Digits(16, v);
     value = negative ? 0u - v : v;
     return true;
 }
@@ -176,10 +175,17 @@ bool TextScanner::Word(std::string& word) {
     word.clear();
     for (;;) {
         char* p = cur_;
-        while (p != end_ && !IsScanfSpace(static_cast<unsigned char>(*p)))
+        const std::size_t room = kMaxLineLength - word.size();
+        char* stop = static_cast<std::size_t>(end_ - p) > room ? p + room : end_;
+        while (p != stop && !text::IsSpace(*p))
             ++p;
         word.append(cur_, p);
         cur_ = p;
+        if (word.size() == kMaxLineLength) {
+            if (cur_ != end_ ? !text::IsSpace(*cur_) : Refill() && !text::IsSpace(*cur_))
+                SkipRestOfLine();
+            break;
+        }
         if (cur_ != end_ || !Refill())
             break;
     }

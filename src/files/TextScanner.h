@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/TextNumbers.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -12,10 +14,11 @@
 
 namespace zuta {
 
-// White space as the C library's scanf and isspace see it in the "C" locale.
-constexpr bool IsScanfSpace(unsigned char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+// The longest line the readers take: the rest of a longer line is skipped.
+inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+
+// The warning of a reader that cut `count` lines at kMaxLineLength.
+std::string CutLinesWarning(std::uint64_t count);
 
 // Where a scanner's bytes come from.
 class ByteSource {
@@ -25,6 +28,9 @@ public:
     virtual std::size_t Read(char* to, std::size_t size) = 0;
     // Size of the whole input when known, else 0.
     virtual std::uint64_t size() const = 0;
+    // Why reading stopped before the end of the input ("cannot read: Input/output error"), or
+    // empty when it did not.
+    virtual std::string failure() const { return {}; }
 };
 
 // A file read in binary mode, so CR stays in the text and counts as white space.
@@ -35,16 +41,17 @@ public:
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
+    // False with `error` set ("cannot open: No such file or directory") when the file cannot be
+    // read.
     bool Open(const std::string& path, std::string& error);
     std::size_t Read(char* to, std::size_t size) override;
     std::uint64_t size() const override { return size_; }
-    // True when reading stopped on an error rather than at the end of the file.
-    bool failed() const { return failed_; }
+    std::string failure() const override;
 
 private:
     std::FILE* file_ = nullptr;
     std::uint64_t size_ = 0;
-    bool failed_ = false;
+    int readError_ = 0; // errno of the read that failed
 };
 
 class MemorySource final : public ByteSource {
@@ -65,7 +72,8 @@ private:
 // without a bounds check, and the loops then look whether more input follows.
 //
 // Numbers are taken modulo 2^32 (then negated for a leading '-'), so any digit string gives a
-// defined value. A directive that fails for lack of input sets inputFailed().
+// defined value. A directive that fails for lack of input sets inputFailed(). A word that reaches
+// kMaxLineLength is cut there and the rest of its line skipped.
 class TextScanner {
 public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
@@ -80,14 +88,29 @@ public:
     }
     bool inputFailed() const { return inputFailed_; }
     void ClearInputFailure() { inputFailed_ = false; }
+    // Lines cut at kMaxLineLength so far.
+    std::uint64_t linesCut() const { return linesCut_; }
 
     void SkipSpace() {
         for (;;) {
-            while (IsScanfSpace(static_cast<unsigned char>(*cur_)))
+            while (text::IsSpace(*cur_))
                 ++cur_;
             if (cur_ != end_ || !Refill())
                 return;
         }
+    }
+
+    // True when only white space is left.
+    bool AtEnd() {
+        SkipSpace();
+        return cur_ == end_;
+    }
+    // True when `text` follows after white space (which is skipped); nothing else is consumed.
+    bool LookingAt(std::string_view text) {
+        SkipSpace();
+        Ensure(text.size());
+        return static_cast<std::size_t>(end_ - cur_) >= text.size() &&
+               std::string_view(cur_, text.size()) == text;
     }
 
     bool Char(char c) {
@@ -113,7 +136,7 @@ public:
     bool FastAtEnd(const char* p) const { return p == end_; }
 
     static char* FastSkipSpace(char* p) {
-        while (IsScanfSpace(static_cast<unsigned char>(*p)))
+        while (text::IsSpace(*p))
             ++p;
         return p;
     }
@@ -144,6 +167,10 @@ private:
     }
     // Optional sign after white space; false when no input is left.
     bool Sign(bool& negative);
+    // Digits in `base` appended to `value`, across buffer ends.
+    void Digits(std::uint32_t base, std::uint32_t& value);
+    // Skips to the end of the line (its line feed stays) and counts the line as cut.
+    void SkipRestOfLine();
 
     ByteSource& source_;
     std::function<void(std::uint64_t, std::uint64_t)> progress_;
@@ -154,6 +181,7 @@ private:
     std::uint64_t read_ = 0; // bytes taken from the source
     bool atEnd_ = false;
     bool inputFailed_ = false;
+    std::uint64_t linesCut_ = 0;
 };
 
 inline char* TextScanner::FastDigits(char* p, std::uint32_t& value) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <stop_token>
 #include <string_view>
 
 namespace zuta::host {
@@ -21,8 +22,11 @@ inline constexpr std::uint32_t kClassData = 2;
 inline constexpr std::uint32_t kClassReply = 3;
 inline constexpr std::uint32_t kMaxMessageClass = 31;
 
-// Status code posted with notification 1795 when the link to the target closed by itself.
+// Status codes posted with notification 1795 by collection control: the link to the target
+// closed by itself; an attempt to open it for a start succeeded or failed.
 inline constexpr std::uint32_t kCodeLinkClosed = 6;
+inline constexpr std::uint32_t kCodeTargetConnected = 7;
+inline constexpr std::uint32_t kCodeTargetNotConnected = 8;
 
 // The host's record of one command-link message, valid only during the receive call.
 struct HostMessage {
@@ -57,13 +61,15 @@ public:
     virtual void OnLinkClosed() = 0;
 };
 
-// The command link to the target as a transport offers it to its endpoint.
+// The command link to the target as a transport offers it to its endpoints. Several endpoints
+// and observers may share one link (one per open document).
 class ICommandLink {
 public:
     virtual ~ICommandLink() = default;
 
     // Opens the link when it is closed (again after the peer went away); true when it is open.
-    virtual bool Open() = 0;
+    // Blocks for at most the transport's time limit, and ends soon after `stop` is requested.
+    virtual bool Open(std::stop_token stop) = 0;
     virtual bool IsOpen() const = 0;
     // Sends one command to an agent; false when the link could not take it.
     virtual bool SendCommand(std::string_view agent, std::string_view group,
@@ -71,11 +77,15 @@ public:
                              std::size_t length, std::uint32_t flags) = 0;
     // Sends bytes to the data-link ports selected by `portMask`.
     virtual bool SendRaw(std::uint32_t portMask, const std::uint8_t* bytes, std::size_t count) = 0;
-    // Messages go to the attached endpoint on a delivery thread. Detach returns only when no
-    // delivery to the endpoint is in flight (unless called from that delivery itself).
+    // Every message goes to each attached endpoint on a delivery thread; attaching or detaching
+    // one endpoint leaves the others as they are. Detach returns only when no delivery to the
+    // endpoint is in flight (unless called from that delivery itself).
     virtual void Attach(CommandLinkEndpoint* endpoint) = 0;
     virtual void Detach(CommandLinkEndpoint* endpoint) = 0;
-    virtual void SetObserver(ILinkObserver* observer) = 0;
+    // Every observer is told when the link closed by itself. RemoveObserver returns only when no
+    // notice to the observer is in flight (unless called from that notice itself).
+    virtual void AddObserver(ILinkObserver* observer) = 0;
+    virtual void RemoveObserver(ILinkObserver* observer) = 0;
 };
 
 // Base of a command-link endpoint: sends commands and raw bytes, keeps the port mask and the

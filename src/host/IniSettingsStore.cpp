@@ -3,11 +3,14 @@
 #include "host/AtomicFile.h"
 #include "host/SettingsText.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace zuta::host {
@@ -39,191 +42,362 @@ bool HasLineEnd(std::string_view text) {
 } // namespace
 
 IniDocument IniDocument::Parse(std::string_view text, std::vector<IniParseIssue>* issues) {
+    return ParseOwned(std::string(text.substr(0, kMaxTextSize + 1)), issues);
+}
+
+IniDocument IniDocument::ParseOwned(std::string&& buffer, std::vector<IniParseIssue>* issues) {
     IniDocument doc;
+    doc.text_ = std::move(buffer);
+    std::size_t issueCount = 0;
+    const auto report = [&](std::size_t line, const char* message) {
+        if (issues == nullptr || issueCount > kMaxIssues)
+            return;
+        ++issueCount;
+        issues->push_back({line, issueCount > kMaxIssues
+                                     ? "more lines that were not understood are not listed"
+                                     : message});
+    };
+    bool cut = false;
+    if (doc.text_.size() > kMaxTextSize) {
+        doc.text_.resize(kMaxTextSize);
+        cut = true;
+    }
+
+    std::string_view text(doc.text_);
+    std::size_t pos = 0;
     if (text.starts_with(kByteOrderMark)) {
         doc.byteOrderMark_ = true;
-        text.remove_prefix(kByteOrderMark.size());
+        pos = kByteOrderMark.size();
     }
-    const std::size_t firstEnd = text.find('\n');
-    doc.crlf_ = firstEnd != text.npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
+    const std::size_t firstEnd = text.find('\n', pos);
+    doc.crlf_ = firstEnd != text.npos && firstEnd > pos && text[firstEnd - 1] == '\r';
 
-    const auto report = [issues](std::size_t line, std::string message) {
-        if (issues != nullptr)
-            issues->push_back({line, std::move(message)});
-    };
+    // Counting the lines first sizes both tables once, with no slack from growing.
+    const std::size_t lineCount =
+        static_cast<std::size_t>(
+            std::count(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), '\n')) +
+        1;
+    doc.lines_.reserve(lineCount);
+    std::size_t slots = 16;
+    while (slots * 3 < lineCount * 4)
+        slots *= 2;
+    doc.entryIndex_.assign(slots, kNone);
 
+    std::uint32_t section = kNone;
     std::size_t lineNumber = 0;
-    std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == text.npos)
             end = text.size();
-        std::string_view rawView = text.substr(pos, end - pos);
+        std::string_view raw = text.substr(pos, end - pos);
+        const auto offset = static_cast<std::uint32_t>(pos);
         pos = end + 1;
         ++lineNumber;
         // Every trailing CR goes with the line end, so a rewrite reads back the same way.
-        while (!rawView.empty() && rawView.back() == '\r')
-            rawView.remove_suffix(1);
-
-        Line line{std::string(rawView), false, {}, {}};
-        const std::string_view trimmed = Trim(rawView);
-        std::vector<Line>& target = doc.blocks_.empty() ? doc.preamble_ : doc.blocks_.back().lines;
+        while (!raw.empty() && raw.back() == '\r')
+            raw.remove_suffix(1);
+        const auto length = static_cast<std::uint32_t>(raw.size());
+        const std::string_view trimmed = Trim(raw);
 
         if (trimmed.empty() || IsComment(trimmed)) {
-            target.push_back(std::move(line));
+            doc.AppendParsedLine(offset, length, Kind::Text, kNone);
             continue;
         }
         if (trimmed.front() == '[') {
             const std::size_t close = trimmed.find(']');
             if (close == trimmed.npos) {
                 report(lineNumber, "section header without ']' kept as text");
-                target.push_back(std::move(line));
+                doc.AppendParsedLine(offset, length, Kind::Text, kNone);
                 continue;
             }
             const std::string_view rest = Trim(trimmed.substr(close + 1));
             if (!rest.empty() && !IsComment(rest))
                 report(lineNumber, "text after the section header ignored");
-            Block block;
-            block.name = std::string(Trim(trimmed.substr(1, close - 1)));
-            block.headerRaw = std::move(line.raw);
-            doc.blockIndex_[block.name].push_back(doc.blocks_.size());
-            doc.blocks_.push_back(std::move(block));
+            const auto line = static_cast<std::uint32_t>(doc.lines_.size());
+            const std::string_view name = Trim(trimmed.substr(1, close - 1));
+            section = doc.FindSection(name);
+            if (section == kNone)
+                section = doc.AddSection(line, name);
+            else
+                doc.lines_[doc.sections_[section].lastHeader].link = line;
+            doc.AppendParsedLine(offset, length, Kind::Header, kNone);
+            doc.sections_[section].lastHeader = line;
+            doc.sections_[section].lastEntry = kNone;
             continue;
         }
         const std::size_t equals = trimmed.find('=');
         if (equals == trimmed.npos) {
             report(lineNumber, "line is neither a section header, a comment nor key=value");
-            target.push_back(std::move(line));
+            doc.AppendParsedLine(offset, length, Kind::Text, kNone);
             continue;
         }
-        const std::string_view key = Trim(trimmed.substr(0, equals));
-        if (key.empty()) {
+        if (Trim(trimmed.substr(0, equals)).empty()) {
             report(lineNumber, "key=value line without a key kept as text");
-            target.push_back(std::move(line));
+            doc.AppendParsedLine(offset, length, Kind::Text, kNone);
             continue;
         }
-        if (doc.blocks_.empty()) {
+        if (section == kNone) {
             report(lineNumber, "key outside any section kept as text");
-            target.push_back(std::move(line));
+            doc.AppendParsedLine(offset, length, Kind::Text, kNone);
             continue;
         }
-        line.isEntry = true;
-        line.key = std::string(key);
-        line.value = DecodeValue(Trim(trimmed.substr(equals + 1)));
-        Block& block = doc.blocks_.back();
-        block.keyIndex.emplace(line.key, block.lines.size());
-        block.lines.push_back(std::move(line));
+        const auto line = static_cast<std::uint32_t>(doc.lines_.size());
+        doc.AppendParsedLine(offset, length, Kind::Entry, section);
+        doc.IndexEntry(line);
+        doc.sections_[section].lastEntry = line;
     }
+    if (cut)
+        report(lineNumber + 1, "text beyond 1 GiB dropped");
     return doc;
 }
 
-std::string IniDocument::Serialize() const {
-    const std::string_view eol = crlf_ ? "\r\n" : "\n";
-    std::string out;
-    if (byteOrderMark_)
-        out += kByteOrderMark;
-    const auto append = [&](const std::string& raw) {
-        out += raw;
-        out += eol;
-    };
-    for (const Line& line : preamble_)
-        append(line.raw);
-    for (const Block& block : blocks_) {
-        append(block.headerRaw);
-        for (const Line& line : block.lines)
-            append(line.raw);
+void IniDocument::AppendParsedLine(std::uint32_t offset, std::uint32_t length, Kind kind,
+                                   std::uint32_t link) {
+    const auto number = static_cast<std::uint32_t>(lines_.size());
+    Line line;
+    line.offset = offset;
+    line.length = length;
+    line.kind = static_cast<std::uint32_t>(kind);
+    line.link = link;
+    lines_.push_back(line);
+    if (tail_ == kNone)
+        head_ = number;
+    else
+        lines_[tail_].next = number;
+    tail_ = number;
+}
+
+std::uint32_t IniDocument::AddLine(std::string_view raw, Kind kind, std::uint32_t link,
+                                   std::uint32_t after) {
+    const auto number = static_cast<std::uint32_t>(lines_.size());
+    Line line;
+    line.offset = static_cast<std::uint32_t>(text_.size());
+    line.length = static_cast<std::uint32_t>(raw.size());
+    line.kind = static_cast<std::uint32_t>(kind);
+    line.link = link;
+    text_ += raw;
+    if (after == kNone)
+        after = tail_;
+    if (after == kNone) {
+        head_ = number;
+    } else {
+        line.next = lines_[after].next;
+        lines_[after].next = number;
     }
+    if (after == tail_)
+        tail_ = number;
+    lines_.push_back(line);
+    return number;
+}
+
+void IniDocument::SerializeTo(const std::function<void(std::string_view)>& sink) const {
+    const std::string_view eol = crlf_ ? "\r\n" : "\n";
+    if (byteOrderMark_)
+        sink(kByteOrderMark);
+    for (std::uint32_t line = head_; line != kNone; line = lines_[line].next) {
+        sink(Raw(line));
+        sink(eol);
+    }
+}
+
+std::string IniDocument::Serialize() const {
+    std::string out;
+    out.reserve(text_.size() - garbage_ + lines_.size() * (crlf_ ? 2 : 1));
+    SerializeTo([&out](std::string_view piece) { out += piece; });
     return out;
 }
 
-const IniDocument::Line* IniDocument::FindLine(std::string_view section,
-                                               std::string_view key) const {
-    const auto blocks = blockIndex_.find(section);
-    if (blocks == blockIndex_.end())
-        return nullptr;
-    for (const std::size_t b : blocks->second) {
-        const Block& block = blocks_[b];
-        const auto found = block.keyIndex.find(key);
-        if (found != block.keyIndex.end())
-            return &block.lines[found->second];
-    }
-    return nullptr;
+std::string_view IniDocument::SectionName(std::uint32_t section) const {
+    const std::string_view trimmed = Trim(Raw(sections_[section].nameLine));
+    return Trim(trimmed.substr(1, trimmed.find(']') - 1));
 }
 
-const std::string* IniDocument::Find(std::string_view section, std::string_view key) const {
-    const Line* line = FindLine(section, key);
-    return line == nullptr ? nullptr : &line->value;
+std::uint32_t IniDocument::FindSection(std::string_view name) const {
+    if (sectionIndex_.empty())
+        return kNone;
+    const std::size_t mask = sectionIndex_.size() - 1;
+    for (std::size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
+        const std::uint32_t section = sectionIndex_[i];
+        if (section == kNone || SectionName(section) == name)
+            return section;
+    }
+}
+
+std::uint32_t IniDocument::AddSection(std::uint32_t headerLine, std::string_view name) {
+    const auto section = static_cast<std::uint32_t>(sections_.size());
+    sections_.push_back({headerLine, headerLine, kNone});
+    if ((sections_.size() + 1) * 4 > sectionIndex_.size() * 3) {
+        SlotTable grown(std::max<std::size_t>(16, sectionIndex_.size() * 2), kNone);
+        std::swap(grown, sectionIndex_);
+        // The new section's header may not be a line yet: its name is placed by hand below.
+        for (const std::uint32_t old : grown) {
+            if (old == kNone)
+                continue;
+            std::size_t i =
+                std::hash<std::string_view>()(SectionName(old)) & (sectionIndex_.size() - 1);
+            while (sectionIndex_[i] != kNone)
+                i = (i + 1) & (sectionIndex_.size() - 1);
+            sectionIndex_[i] = old;
+        }
+    }
+    const std::size_t mask = sectionIndex_.size() - 1;
+    std::size_t i = std::hash<std::string_view>()(name) & mask;
+    while (sectionIndex_[i] != kNone)
+        i = (i + 1) & mask;
+    sectionIndex_[i] = section;
+    return section;
+}
+
+namespace {
+
+std::size_t EntryHash(std::uint32_t section, std::string_view key) {
+    return std::hash<std::string_view>()(key) ^ (std::size_t{section} * 0x9E3779B97F4A7C15ull);
+}
+
+// Key and raw value of an entry line.
+std::pair<std::string_view, std::string_view> SplitEntry(std::string_view raw) {
+    const std::string_view trimmed = Trim(raw);
+    const std::size_t equals = trimmed.find('=');
+    return {Trim(trimmed.substr(0, equals)), Trim(trimmed.substr(equals + 1))};
+}
+
+} // namespace
+
+std::uint32_t IniDocument::FindEntry(std::uint32_t section, std::string_view key) const {
+    if (entryIndex_.empty())
+        return kNone;
+    const std::size_t mask = entryIndex_.size() - 1;
+    for (std::size_t i = EntryHash(section, key) & mask;; i = (i + 1) & mask) {
+        const std::uint32_t line = entryIndex_[i];
+        if (line == kNone || (lines_[line].link == section && SplitEntry(Raw(line)).first == key))
+            return line;
+    }
+}
+
+void IniDocument::IndexEntry(std::uint32_t line) {
+    if ((entryCount_ + 1) * 4 > entryIndex_.size() * 3)
+        GrowEntryIndex();
+    const Line& entry = lines_[line];
+    const std::string_view key = SplitEntry(Raw(entry)).first;
+    const std::size_t mask = entryIndex_.size() - 1;
+    std::size_t i = EntryHash(entry.link, key) & mask;
+    for (; entryIndex_[i] != kNone; i = (i + 1) & mask) {
+        const std::uint32_t other = entryIndex_[i];
+        if (lines_[other].link == entry.link && SplitEntry(Raw(other)).first == key)
+            return;
+    }
+    entryIndex_[i] = line;
+    ++entryCount_;
+}
+
+void IniDocument::GrowEntryIndex() {
+    SlotTable old(std::max<std::size_t>(16, entryIndex_.size() * 2), kNone);
+    std::swap(old, entryIndex_);
+    const std::size_t mask = entryIndex_.size() - 1;
+    for (const std::uint32_t line : old) {
+        if (line == kNone)
+            continue;
+        std::size_t i = EntryHash(lines_[line].link, SplitEntry(Raw(line)).first) & mask;
+        while (entryIndex_[i] != kNone)
+            i = (i + 1) & mask;
+        entryIndex_[i] = line;
+    }
+}
+
+std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
+    const std::uint32_t id = FindSection(section);
+    if (id == kNone)
+        return std::nullopt;
+    const std::uint32_t line = FindEntry(id, key);
+    if (line == kNone)
+        return std::nullopt;
+    return DecodeValue(SplitEntry(Raw(line)).second);
 }
 
 IniDocument::SetResult IniDocument::Set(std::string_view section, std::string_view key,
                                         std::string_view value) {
     if (!IsValidSectionName(section) || !IsValidKey(key))
         return SetResult::Refused;
-    if (const Line* found = FindLine(section, key)) {
-        // The document is not const here; FindLine is shared with the const lookups.
-        Line& line = const_cast<Line&>(*found);
-        if (line.value == value)
+    const std::uint32_t id = FindSection(section);
+    const std::uint32_t found = id == kNone ? kNone : FindEntry(id, key);
+    const std::string raw = std::string(key) + "=" + EncodeValue(value);
+    if (found != kNone) {
+        if (DecodeValue(SplitEntry(Raw(found)).second) == value)
             return SetResult::Unchanged;
-        line.value = std::string(value);
-        line.raw = line.key + "=" + EncodeValue(value);
+        if (text_.size() - garbage_ - lines_[found].length + raw.size() > kMaxTextSize)
+            return SetResult::Refused;
+        Line& line = lines_[found];
+        garbage_ += line.length;
+        line.offset = static_cast<std::uint32_t>(text_.size());
+        line.length = static_cast<std::uint32_t>(raw.size());
+        text_ += raw;
+        CompactIfWasteful();
         return SetResult::Changed;
     }
 
-    Line line{std::string(key) + "=" + EncodeValue(value), true, std::string(key),
-              std::string(value)};
-    const auto blocks = blockIndex_.find(section);
-    if (blocks == blockIndex_.end()) {
-        AddBlankSeparator();
-        Block block;
-        block.name = std::string(section);
-        block.headerRaw = "[" + block.name + "]";
-        block.keyIndex.emplace(line.key, 0);
-        block.lines.push_back(std::move(line));
-        blockIndex_[block.name].push_back(blocks_.size());
-        blocks_.push_back(std::move(block));
+    // A new section needs its header and, after text that is not blank, a blank line before it.
+    const std::size_t header = id == kNone ? section.size() + 3 : 0;
+    if (text_.size() - garbage_ + raw.size() + header > kMaxTextSize)
+        return SetResult::Refused;
+    if (id == kNone) {
+        if (tail_ != kNone && !Trim(Raw(tail_)).empty())
+            AddLine("", Kind::Text, kNone, kNone);
+        const std::string headerRaw = "[" + std::string(section) + "]";
+        const std::uint32_t headerLine = AddLine(headerRaw, Kind::Header, kNone, kNone);
+        const std::uint32_t added = AddSection(headerLine, section);
+        const std::uint32_t line = AddLine(raw, Kind::Entry, added, kNone);
+        IndexEntry(line);
+        sections_[added].lastEntry = line;
         return SetResult::Changed;
     }
     // After the section's last key, so that comments and blank lines that lead into the next
-    // section stay with it. Only non-key lines follow, so no indexed position moves.
-    Block& block = blocks_[blocks->second.back()];
-    std::size_t at = block.lines.size();
-    while (at > 0 && !block.lines[at - 1].isEntry)
-        --at;
-    block.keyIndex.emplace(line.key, at);
-    block.lines.insert(block.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    // section stay with it.
+    Section& target = sections_[id];
+    const std::uint32_t after = target.lastEntry != kNone ? target.lastEntry : target.lastHeader;
+    const std::uint32_t line = AddLine(raw, Kind::Entry, id, after);
+    IndexEntry(line);
+    sections_[id].lastEntry = line;
     return SetResult::Changed;
 }
 
-void IniDocument::AddBlankSeparator() {
-    std::vector<Line>* container = &preamble_;
-    const std::string* last = preamble_.empty() ? nullptr : &preamble_.back().raw;
-    if (!blocks_.empty()) {
-        Block& block = blocks_.back();
-        container = &block.lines;
-        last = block.lines.empty() ? &block.headerRaw : &block.lines.back().raw;
+void IniDocument::CompactIfWasteful() {
+    if (garbage_ < (std::size_t{1} << 20) || garbage_ * 2 < text_.size())
+        return;
+    std::string compact;
+    compact.reserve(text_.size() - garbage_);
+    for (std::uint32_t line = head_; line != kNone; line = lines_[line].next) {
+        Line& l = lines_[line];
+        const std::string_view raw = Raw(l);
+        l.offset = static_cast<std::uint32_t>(compact.size());
+        compact += raw;
     }
-    if (last != nullptr && !Trim(*last).empty())
-        container->push_back(Line{});
+    text_ = std::move(compact);
+    garbage_ = 0;
 }
 
 std::vector<std::string> IniDocument::Sections() const {
     std::vector<std::string> names;
-    for (std::size_t b = 0; b < blocks_.size(); ++b) {
-        if (blockIndex_.find(blocks_[b].name)->second.front() == b)
-            names.push_back(blocks_[b].name);
-    }
+    names.reserve(sections_.size());
+    for (std::uint32_t s = 0; s < sections_.size(); ++s)
+        names.emplace_back(SectionName(s));
     return names;
 }
 
 std::vector<std::string> IniDocument::Keys(std::string_view section) const {
     std::vector<std::string> keys;
-    const auto blocks = blockIndex_.find(section);
-    if (blocks == blockIndex_.end())
+    const std::uint32_t id = FindSection(section);
+    if (id == kNone)
         return keys;
-    for (const std::size_t b : blocks->second) {
-        for (const Line& line : blocks_[b].lines) {
-            if (line.isEntry && FindLine(section, line.key) == &line)
-                keys.push_back(line.key);
+    for (std::uint32_t header = sections_[id].nameLine; header != kNone;
+         header = lines_[header].link) {
+        for (std::uint32_t line = lines_[header].next;
+             line != kNone && static_cast<Kind>(lines_[line].kind) != Kind::Header;
+             line = lines_[line].next) {
+            if (static_cast<Kind>(lines_[line].kind) != Kind::Entry)
+                continue;
+            const std::string_view key = SplitEntry(Raw(line)).first;
+            if (FindEntry(id, key) == line)
+                keys.emplace_back(key);
         }
     }
     return keys;
@@ -302,40 +476,62 @@ bool IniSettingsStore::Reload() {
     writeRefused_ = false;
     readFailed_ = false;
 
-    std::error_code ec;
-    const auto status = std::filesystem::status(path_, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return true;
     const auto fail = [this](const std::string& reason) {
         readFailed_ = true;
         lastError_ = "cannot read '" + path_ + "': " + reason;
         return false;
     };
-    if (ec)
-        return fail(ec.message());
-    if (std::filesystem::is_directory(status))
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? true : fail(std::strerror(errno));
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return fail(std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
         return fail("it is a folder");
+    // A device or FIFO may never end (/dev/zero) or never deliver anything.
+    if (!S_ISREG(info.st_mode))
+        return fail("it is not a regular file");
+    const std::string tooLarge = "it is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB";
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxFileSize)
+        return fail(tooLarge);
 
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"),
-                                                               &std::fclose);
-    if (!file)
-        return fail(std::strerror(errno));
+    // The size is a hint only: the file may grow while it is read, or claim no size at all.
     std::string text;
-    char buffer[8192];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        text.append(buffer, count);
-    if (std::ferror(file.get()) != 0)
-        return fail(std::strerror(errno));
-    document_ = IniDocument::Parse(text, &issues_);
+    text.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t got = 0;
+    for (;;) {
+        if (got == text.size()) {
+            if (text.size() > kMaxFileSize)
+                return fail(tooLarge);
+            text.resize(std::min(kMaxFileSize + 1, std::max<std::size_t>(text.size() * 2, 8192)));
+        }
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(std::strerror(errno));
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > kMaxFileSize)
+        return fail(tooLarge);
+    text.resize(got);
+    document_ = IniDocument::ParseOwned(std::move(text), &issues_);
     return true;
 }
 
 std::uint32_t IniSettingsStore::ReadInt(std::string_view section, std::string_view key,
                                         std::uint32_t defaultValue) const {
     const std::lock_guard lock(mutex_);
-    const std::string* text = document_.Find(section, key);
-    if (text == nullptr)
+    const std::optional<std::string> text = document_.Find(section, key);
+    if (!text)
         return defaultValue;
     return ParseSettingsInt(*text).value_or(defaultValue);
 }
@@ -348,8 +544,7 @@ void IniSettingsStore::WriteInt(std::string_view section, std::string_view key,
 
 std::string IniSettingsStore::ReadString(std::string_view section, std::string_view key) const {
     const std::lock_guard lock(mutex_);
-    const std::string* text = document_.Find(section, key);
-    return text == nullptr ? std::string() : *text;
+    return document_.Find(section, key).value_or(std::string());
 }
 
 void IniSettingsStore::WriteString(std::string_view section, std::string_view key,
@@ -393,7 +588,12 @@ bool IniSettingsStore::Commit() {
             error = "cannot create folder '" + parent.string() + "': " + ec.message();
             ok = false;
         } else {
-            ok = WriteFileAtomically(path_, document_.Serialize(), error);
+            AtomicFileWriter file;
+            ok = file.Open(path_, error);
+            if (ok) {
+                document_.SerializeTo([&file](std::string_view piece) { file.Write(piece); });
+                ok = file.Commit(error);
+            }
         }
         if (ok)
             dirty_ = false;

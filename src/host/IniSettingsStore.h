@@ -3,8 +3,10 @@
 #include "host/SettingsStore.h"
 
 #include <cstddef>
-#include <map>
+#include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +19,7 @@ struct IniParseIssue {
     std::string message;
 };
 
-// The text of an INI file, kept line by line so that rewriting it changes only the lines whose
+// The text of an INI file, kept as it was read so that rewriting it changes only the lines whose
 // values changed, plus new keys and sections.
 //
 // Format (a blank is a space or a tab):
@@ -36,19 +38,31 @@ struct IniParseIssue {
 //   character stays as it is). Other values are read verbatim, backslashes included.
 // - Section and key names are case-sensitive. The first of duplicate keys wins; a section named
 //   twice is one section whose keys are looked up in file order.
+//
+// The document keeps the text in one buffer and, per line, only where it lies and what it is;
+// keys are found through an index of line numbers. So it takes little more memory than the text:
+// about 20 bytes a line besides it. It holds at most kMaxTextSize bytes of text.
 class IniDocument {
 public:
     enum class SetResult { Unchanged, Changed, Refused };
+    static constexpr std::size_t kMaxTextSize = (std::size_t{1} << 30) - 1;
+    // Parsing lists no more issues than this; the last one listed says that more were left out.
+    static constexpr std::size_t kMaxIssues = 1000;
 
     // Never fails: lines that are not understood are kept and, when `issues` is given, reported.
+    // Text beyond kMaxTextSize is dropped and reported.
     static IniDocument Parse(std::string_view text, std::vector<IniParseIssue>* issues = nullptr);
+    // Parse that keeps `text` itself as the document's buffer instead of a copy of it.
+    static IniDocument ParseOwned(std::string&& text, std::vector<IniParseIssue>* issues = nullptr);
     std::string Serialize() const;
+    // Serialize in pieces: `sink` gets the text in order, a line or a line end at a time.
+    void SerializeTo(const std::function<void(std::string_view)>& sink) const;
 
-    // The value of a key, or nullptr when absent.
-    const std::string* Find(std::string_view section, std::string_view key) const;
+    // The value of a key, or nothing when absent.
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
     // Changes a value, or adds the key at the end of its section (the section at the end of the
     // text). Refused, with nothing changed, when the section or key name cannot be written back
-    // (see IsValidSectionName and IsValidKey).
+    // (see IsValidSectionName and IsValidKey) or the text would grow beyond kMaxTextSize.
     SetResult Set(std::string_view section, std::string_view key, std::string_view value);
 
     // Section names in order of first appearance, each once.
@@ -67,35 +81,71 @@ public:
     static std::string DecodeValue(std::string_view raw);
 
 private:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    enum class Kind : std::uint8_t { Text, Header, Entry };
+
+    // One line of the text, in text_ at [offset, offset + length) without its line end. Lines
+    // are chained in document order through `next`, so a key added inside a section moves no
+    // other line.
     struct Line {
-        std::string raw;
-        bool isEntry = false;
-        std::string key;
-        std::string value;
+        std::uint32_t offset = 0;
+        std::uint32_t length : 30 = 0;
+        std::uint32_t kind : 2 = 0;
+        std::uint32_t next = kNone;
+        // Entries: their section. Headers: the next header of the same section (kNone for its
+        // last), so that a section's blocks are found without a walk over the whole text.
+        std::uint32_t link = kNone;
     };
-    struct Block {
-        std::string name;
-        std::string headerRaw;
-        std::vector<Line> lines;
-        std::map<std::string, std::size_t, std::less<>> keyIndex; // first line of each key
+    static_assert(kMaxTextSize < (std::size_t{1} << 30));
+    struct Section {
+        std::uint32_t nameLine = kNone;   // its first header, which gives the name
+        std::uint32_t lastHeader = kNone; // the header of its last block
+        std::uint32_t lastEntry = kNone;  // the last key line of that block, if any
     };
+    // Open addressing over line or section numbers; kNone marks a free slot.
+    using SlotTable = std::vector<std::uint32_t>;
 
-    const Line* FindLine(std::string_view section, std::string_view key) const;
-    void AddBlankSeparator();
+    std::string_view Raw(const Line& line) const {
+        return std::string_view(text_).substr(line.offset, line.length);
+    }
+    std::string_view Raw(std::uint32_t line) const { return Raw(lines_[line]); }
+    std::string_view SectionName(std::uint32_t section) const;
+    std::uint32_t FindSection(std::string_view name) const;
+    std::uint32_t AddSection(std::uint32_t headerLine, std::string_view name);
+    // The line of the first key `key` of `section`, or kNone.
+    std::uint32_t FindEntry(std::uint32_t section, std::string_view key) const;
+    // Indexes an entry line unless its key is indexed already (the first one wins).
+    void IndexEntry(std::uint32_t line);
+    void GrowEntryIndex();
+    // Adds a line of `raw` after line `after` (kNone: at the end) and returns its number.
+    std::uint32_t AddLine(std::string_view raw, Kind kind, std::uint32_t link, std::uint32_t after);
+    void AppendParsedLine(std::uint32_t offset, std::uint32_t length, Kind kind,
+                          std::uint32_t link);
+    void CompactIfWasteful();
 
-    std::vector<Line> preamble_; // lines before the first section
-    std::vector<Block> blocks_;
-    std::map<std::string, std::vector<std::size_t>, std::less<>> blockIndex_;
+    std::string text_;
+    std::vector<Line> lines_;
+    std::uint32_t head_ = kNone;
+    std::uint32_t tail_ = kNone;
+    std::vector<Section> sections_;
+    SlotTable sectionIndex_;
+    SlotTable entryIndex_;
+    std::size_t entryCount_ = 0;
+    std::size_t garbage_ = 0; // bytes of text_ that no line uses any more
     bool crlf_ = false;
     bool byteOrderMark_ = false;
 };
 
 // A settings store kept in an INI file (format: IniDocument). The file is read when the store is
 // made; writes stay in memory until Commit, which replaces the file atomically (temporary file,
-// flush, rename) and creates its folder when missing. A missing file is an empty store. Safe to
-// use from several threads.
+// flush, rename) and creates its folder when missing. A missing file is an empty store. A path
+// that is not a regular file (a device, a FIFO, a folder) or a file larger than kMaxFileSize is
+// refused without reading it: Reload fails and lastError says why. Safe to use from several
+// threads.
 class IniSettingsStore final : public ISettingsStore {
 public:
+    static constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
+
     explicit IniSettingsStore(std::string path);
 
     // Rereads the file, dropping uncommitted writes; false when the file exists but cannot be

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,8 @@ struct ProcessRequest {
     std::string program;
     std::vector<std::string> arguments;
     std::vector<std::pair<std::string, std::string>> environment;
+    // How long the program may run before it is killed; zero: as long as it takes.
+    std::chrono::milliseconds timeLimit{0};
 };
 
 struct ProcessResult {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <charconv>
+#include "host/TextNumbers.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,29 +28,14 @@ inline std::optional<std::uint32_t> ParseSettingsInt(std::string_view text) {
         base = 16;
         text.remove_prefix(2);
     }
-    if (text.empty())
-        return std::nullopt;
     std::uint32_t value = 0;
-    for (const char c : text) {
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<std::uint32_t>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        else
-            return std::nullopt;
-        // Unsigned arithmetic wraps, which keeps exactly the low 32 bits of the full number.
-        value = value * base + digit;
-    }
+    if (text.empty() || text::AccumulateDigits(text, base, value) != text.size())
+        return std::nullopt;
     return negative ? 0u - value : value;
 }
 
 inline std::string FormatSettingsInt(std::uint32_t value) {
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return text::FormatUnsigned(value);
 }
 
 } // namespace zuta::host

@@ -2,6 +2,7 @@
 
 #include "host/SettingsStore.h"
 #include "host/SettingsText.h"
+#include "host/TextNumbers.h"
 
 #include <iterator>
 #include <string_view>
@@ -9,11 +10,6 @@
 namespace zuta {
 
 namespace {
-
-// White space as scanf's "%s" and " " see it in the C locale.
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 std::string CutName(std::string_view name) {
     return std::string(name.substr(0, FunctionNameMap::kMaxText));
@@ -29,11 +25,11 @@ bool FunctionNameMap::Load() {
     // without a number (or without a name) reuses what the value before it gave.
     std::string name;
     std::uint32_t number = 0;
-    for (std::uint32_t i = 0; i < kMaxEntries; ++i) {
-        const std::string text = store_->ReadString(kSection, host::FormatSettingsInt(i));
-        if (text.empty())
+    for (std::uint32_t i = 0;; ++i) {
+        const std::string value = store_->ReadString(kSection, host::FormatSettingsInt(i));
+        if (value.empty())
             break;
-        ParseValue(text, name, number);
+        ParseValue(value, name, number);
         names_[number] = name;
     }
     return !names_.empty();
@@ -46,7 +42,7 @@ void FunctionNameMap::Save() {
     for (const auto& [number, name] : names_) {
         // Keep the whole value within kMaxText by shortening the name, never the number, so each
         // name reads back under its own number.
-        const std::string tail = " , " + host::FormatSettingsInt(number);
+        const std::string tail = " , " + text::FormatSigned(static_cast<std::int32_t>(number));
         const std::size_t room = kMaxText > tail.size() ? kMaxText - tail.size() : 0;
         store_->WriteString(kSection, host::FormatSettingsInt(position),
                             name.substr(0, room) + tail);
@@ -76,45 +72,17 @@ bool FunctionNameMap::GetEntryAt(std::size_t position, std::string& name,
     return true;
 }
 
-void FunctionNameMap::ParseValue(const std::string& text, std::string& name,
+void FunctionNameMap::ParseValue(const std::string& stored, std::string& name,
                                  std::uint32_t& number) {
-    const std::string_view value = std::string_view(text).substr(0, kMaxText);
-    std::size_t pos = 0;
-    const auto skipSpace = [&] {
-        while (pos < value.size() && IsSpace(value[pos]))
-            ++pos;
-    };
-
-    // "%s": the first word.
-    skipSpace();
-    const std::size_t wordStart = pos;
-    while (pos < value.size() && !IsSpace(value[pos]))
-        ++pos;
-    if (pos == wordStart)
+    const std::string_view value = std::string_view(stored).substr(0, kMaxText);
+    std::string_view word;
+    std::size_t pos = text::ScanWord(value, 0, word);
+    if (pos == text::kNoField)
         return;
-    name = CutName(value.substr(wordStart, pos - wordStart));
-
-    // " , ": any white space, the comma, any white space.
-    skipSpace();
-    if (pos >= value.size() || value[pos] != ',')
-        return;
-    ++pos;
-    skipSpace();
-
-    // "%d": optional sign and at least one digit, cut to 32 bits.
-    bool negative = false;
-    if (pos < value.size() && (value[pos] == '+' || value[pos] == '-')) {
-        negative = value[pos] == '-';
-        ++pos;
-    }
-    if (pos >= value.size() || value[pos] < '0' || value[pos] > '9')
-        return;
-    std::uint32_t parsed = 0;
-    while (pos < value.size() && value[pos] >= '0' && value[pos] <= '9') {
-        parsed = parsed * 10u + static_cast<std::uint32_t>(value[pos] - '0');
-        ++pos;
-    }
-    number = negative ? 0u - parsed : parsed;
+    name = CutName(word);
+    pos = text::SkipSpace(value, pos);
+    if (pos < value.size() && value[pos] == ',')
+        text::ScanDecimal(value, pos + 1, number);
 }
 
 } // namespace zuta

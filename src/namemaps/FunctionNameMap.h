@@ -12,11 +12,11 @@ class ISettingsStore;
 namespace zuta {
 
 // Names of function numbers, kept in the settings section "Fn Mapping": value "i" holds the i-th
-// entry in ascending number order as "name , number".
+// entry in ascending number order as "name , number" with the number signed ("%s , %d"). The
+// values run from "0" to the first one that is empty or absent.
 class FunctionNameMap {
 public:
     static constexpr const char* kSection = "Fn Mapping";
-    static constexpr std::uint32_t kMaxEntries = 256;
     // Longest name and value text kept; longer texts are cut.
     static constexpr std::size_t kMaxText = 99;
 
@@ -42,7 +42,7 @@ public:
     // than its first kMaxText characters. `name` is set only when the text holds a word (the
     // first one), `number` only when a number follows the comma; otherwise they keep what they
     // held. Exposed for the fuzzer.
-    static void ParseValue(const std::string& text, std::string& name, std::uint32_t& number);
+    static void ParseValue(const std::string& stored, std::string& name, std::uint32_t& number);
 
 private:
     host::ISettingsStore* store_;

@@ -1,8 +1,8 @@
 #include "settings/PerformanceSettings.h"
 
 #include "host/SettingsStore.h"
+#include "host/TextNumbers.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -31,41 +31,6 @@ constexpr std::string_view kSimpleMode = "simple Mode";
 constexpr std::string_view kExternalTsMode = "external TS Mode";
 constexpr std::string_view kThreshold = "Trash";
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The decimal number at the start of the text (after white space), as atof reads it but
-// independent of the locale; 0.0 when there is none or it is not a finite float.
-float LeadingNumber(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front()))
-        text.remove_prefix(1);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    // from_chars would also take "inf" and "nan", which are no clock rate.
-    if (text.empty() || !((text.front() >= '0' && text.front() <= '9') || text.front() == '.'))
-        return 0.0f;
-    double value = 0.0;
-    const auto result =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (result.ec != std::errc() || !std::isfinite(static_cast<float>(value)))
-        return 0.0f;
-    return static_cast<float>(negative ? -value : value);
-}
-
-// "%f": fixed notation with six decimals, always with a '.'.
-std::string FormatClock(float value) {
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-    if (result.ec != std::errc())
-        return "0.000000";
-    return std::string(buffer, result.ptr);
-}
-
 } // namespace
 
 void PerformanceSettings::load(const host::ISettingsStore& store) {
@@ -85,7 +50,7 @@ void PerformanceSettings::load(const host::ISettingsStore& store) {
     percentView = store.ReadInt(kSection, kPercentView, 0) != 0;
     diagPort = store.ReadInt(kSection, kDiagPort, 0);
     tlnPort = store.ReadInt(kSection, kTlnPort, 1);
-    armClockMhz = LeadingNumber(store.ReadString(kSection, kArmClockMhz));
+    armClockMhz = ClockFromText(store.ReadString(kSection, kArmClockMhz));
     simpleMode = store.ReadInt(kSection, kSimpleMode, 0) != 0;
     externalTsMode = store.ReadInt(kSection, kExternalTsMode, 0) != 0;
     threshold = store.ReadInt(kSection, kThreshold, 2000);
@@ -109,7 +74,7 @@ bool PerformanceSettings::save(host::ISettingsStore& store) const {
     store.WriteInt(kSection, kPercentView, percentView ? 1 : 0);
     store.WriteInt(kSection, kDiagPort, diagPort);
     store.WriteInt(kSection, kTlnPort, tlnPort);
-    store.WriteString(kSection, kArmClockMhz, FormatClock(armClockMhz));
+    store.WriteString(kSection, kArmClockMhz, text::FormatFixed(armClockMhz, 6));
     store.WriteInt(kSection, kSimpleMode, simpleMode ? 1 : 0);
     store.WriteInt(kSection, kExternalTsMode, externalTsMode ? 1 : 0);
     store.WriteString(kSection, kLastOpenFile, lastOpenFile);
@@ -122,6 +87,15 @@ std::string PerformanceSettings::DefaultDumpPath() {
     if (home == nullptr || *home == '\0')
         return "./ZUTAData";
     return (std::filesystem::path(home) / "ZUTAData").string();
+}
+
+float PerformanceSettings::ClockFromText(std::string_view text) {
+    const double clock = text::LeadingDouble(text);
+    return IsKnownClock(clock) ? static_cast<float>(clock) : 0.0f;
+}
+
+bool PerformanceSettings::IsKnownClock(double clockMhz) {
+    return clockMhz > 0.0 && clockMhz <= std::numeric_limits<float>::max();
 }
 
 std::int64_t PerformanceSettings::WholeClockMhz(bool externalTsMode, float armClockMhz) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zuta::host {
 class ISettingsStore;
@@ -39,6 +40,12 @@ struct PerformanceSettings {
     // The core clock of the MIPS and MHz figures as a whole number of MHz: 10000 in external-TS
     // mode, else armClockMhz with its fraction cut; an unknown clock (0) counts as 1.
     static std::int64_t WholeClockMhz(bool externalTsMode, float armClockMhz);
+
+    // A clock in MHz as the settings and session files keep it: the leading decimal number of the
+    // text; 0.0 (unknown) when there is none, or when it is negative or beyond the float range.
+    static float ClockFromText(std::string_view text);
+    // True for a clock that counts: above 0 and within the float range.
+    static bool IsKnownClock(double clockMhz);
 
     // 3 external time stamps, 2 simple, 0 normal.
     std::uint32_t SamplingMode() const { return externalTsMode ? 3u : simpleMode ? 2u : 0u; }

@@ -12,8 +12,10 @@
 #include "support/Wait.h"
 
 #include <QImage>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
@@ -175,6 +177,29 @@ TEST_F(HostTargetTest, ScreenshotCommandRendersTheMainWindowWithASession) {
     EXPECT_NE(RunCommand("'" + std::string(ZUTA_TOOL_PATH) + "' screenshot dialog -o '" +
                          png.string() + "' 2>/dev/null"),
               0);
+}
+
+TEST_F(HostTargetTest, AScreenshotNeverWaitsForAUser) {
+    // A file the module refuses with a message box: the box is written out and answered.
+    const fs::path png = folder_ / "bad.png";
+    const fs::path err = folder_ / "err.txt";
+    ASSERT_EQ(RunCommand("timeout 60 '" + std::string(ZUTA_TOOL_PATH) + "' screenshot main -o '" +
+                         png.string() + "' --host '" + ZUTA_HOST_PATH + "' '" + ZUTA_TEST_DATA_DIR +
+                         "/files/bad_version.zuta' 2>'" + err.string() + "'"),
+              0);
+    EXPECT_FALSE(QImage(QString::fromStdString(png.string())).isNull());
+    EXPECT_NE(test::ReadFileBytes(err).find("Unsupported ZUTA file version"), std::string::npos);
+
+    // A host that hangs is stopped at the time limit.
+    const fs::path hanging = folder_ / "hanging-host";
+    std::ofstream(hanging) << "#!/bin/sh\nsleep 30\n";
+    fs::permissions(hanging, fs::perms::owner_all);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunCommand("'" + std::string(ZUTA_TOOL_PATH) + "' screenshot main -o '" +
+                         png.string() + "' --time-limit 1 --host '" + hanging.string() +
+                         "' 2>/dev/null"),
+              3);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 } // namespace

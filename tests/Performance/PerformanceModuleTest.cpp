@@ -34,6 +34,11 @@ protected:
     }
 };
 
+std::string Value(const host::WorkspaceMap& map, std::string_view key) {
+    const std::string* value = map.Find(key);
+    return value != nullptr ? *value : "(none)";
+}
+
 class PerformanceModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -87,143 +92,96 @@ TEST_F(PerformanceModuleTest, OpeningTheTemplateBuildsDocumentFrameViewAndPane) 
     EXPECT_TRUE(pane->isVisible());
 }
 
-TEST_F(PerformanceModuleTest, ClosingThePaneClosesTheFrameOnce) {
-    QPointer<CPerformanceFrame> frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    QPointer<QDockWidget> pane = PaneOf(frame);
-    QPointer<CPerformanceControlBar> bar = frame->controlBar();
-    CloseCounter frameCloses;
-    CloseCounter paneCloses;
-    frame->installEventFilter(&frameCloses);
-    pane->installEventFilter(&paneCloses);
-
-    pane->close();
-    test::RunPostedEvents();
-
-    EXPECT_TRUE(frame.isNull());
-    EXPECT_TRUE(pane.isNull());
-    EXPECT_TRUE(bar.isNull());
-    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
-    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
-    EXPECT_LE(frameCloses.closes, 2);
-    EXPECT_LE(paneCloses.closes, 2);
-}
-
-TEST_F(PerformanceModuleTest, ClosingTheFrameClosesThePaneOnce) {
-    QPointer<CPerformanceFrame> frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    QPointer<QDockWidget> pane = PaneOf(frame);
-    CloseCounter paneCloses;
-    pane->installEventFilter(&paneCloses);
-
-    frame->close();
-    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
-    test::RunPostedEvents();
-
-    EXPECT_TRUE(frame.isNull());
-    EXPECT_TRUE(pane.isNull());
-    EXPECT_EQ(paneCloses.closes, 1);
-}
-
-TEST_F(PerformanceModuleTest, CloseWorkspaceClosesPaneAndFrame) {
-    QPointer<CPerformanceFrame> frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    CloseWorkspace();
-    test::RunPostedEvents();
-    EXPECT_TRUE(frame.isNull());
-    // With the window gone it does nothing.
-    CloseWorkspace();
-    test::RunPostedEvents();
-    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
-}
-
-TEST_F(PerformanceModuleTest, TermDeletesFrameAndPaneBeforeReturning) {
-    QPointer<CPerformanceFrame> frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    QPointer<CPerformanceControlBar> bar = frame->controlBar();
-    Term();
-    // Nothing of the module may be left for the event loop once the host can unload it.
-    EXPECT_TRUE(frame.isNull());
-    EXPECT_TRUE(bar.isNull());
-    EXPECT_EQ(CPerformanceManager::Instance(), nullptr);
-    host::WorkspaceMap map;
-    EXPECT_FALSE(SaveWorkspace(&map));
-    EXPECT_TRUE(map.entries().empty());
-}
-
-TEST_F(PerformanceModuleTest, SavesANormalWindowWithItsRectangle) {
-    CPerformanceFrame* frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    frame->setGeometry(10, 20, 400, 300);
-    host::WorkspaceMap map;
-    ASSERT_TRUE(SaveWorkspace(&map));
-    ASSERT_NE(map.Find("ZUTA Window"), nullptr);
-    EXPECT_EQ(*map.Find("ZUTA Window"), "1");
-    EXPECT_EQ(*map.Find("ZUTA Window Placement"), "Normal");
-    ASSERT_NE(map.Find("ZUTA Window Rect"), nullptr);
-    EXPECT_EQ(*map.Find("ZUTA Window Rect"), "RECT(10,20,410,320)");
-}
-
-TEST_F(PerformanceModuleTest, SavesAMaximizedWindowWithoutTouchingTheRectangle) {
-    CPerformanceFrame* frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    frame->showMaximized();
-    host::WorkspaceMap map;
-    map.Set("ZUTA Window Rect", "RECT(1,2,3,4)");
-    ASSERT_TRUE(SaveWorkspace(&map));
-    EXPECT_EQ(*map.Find("ZUTA Window Placement"), "Maximized");
-    EXPECT_EQ(*map.Find("ZUTA Window Rect"), "RECT(1,2,3,4)");
-    EXPECT_EQ(map.entries().size(), 3U);
-}
-
-TEST_F(PerformanceModuleTest, SavesAMinimizedWindow) {
-    CPerformanceFrame* frame = OpenDocument();
-    ASSERT_NE(frame, nullptr);
-    frame->showMinimized();
-    host::WorkspaceMap map;
-    ASSERT_TRUE(SaveWorkspace(&map));
-    EXPECT_EQ(*map.Find("ZUTA Window Placement"), "Minimized");
-    EXPECT_EQ(map.Find("ZUTA Window Rect"), nullptr);
-}
-
-TEST_F(PerformanceModuleTest, SaveWithoutAWindowWritesNothing) {
-    host::WorkspaceMap map;
-    EXPECT_FALSE(SaveWorkspace(&map));
-    EXPECT_TRUE(map.entries().empty());
-}
-
-TEST_F(PerformanceModuleTest, RestoresANormalWindowAtItsRectangle) {
-    host::WorkspaceMap map;
-    map.Set("ZUTA Window", "1");
-    map.Set("ZUTA Window Placement", "Normal");
-    map.Set("ZUTA Window Rect", "RECT(10,20,410,320)");
-    LoadWorkspace(&map);
-    test::RunPostedEvents();
-    CPerformanceFrame* frame = CPerformanceManager::Instance()->frame;
-    ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->geometry(), QRect(10, 20, 400, 300));
-    EXPECT_FALSE(frame->isMaximized());
-
-    // Saved again, the same text comes back.
-    host::WorkspaceMap saved;
-    ASSERT_TRUE(SaveWorkspace(&saved));
-    EXPECT_EQ(*saved.Find("ZUTA Window Rect"), "RECT(10,20,410,320)");
-}
-
-TEST_F(PerformanceModuleTest, RestoresMaximizedAndMinimizedWindows) {
-    for (const char* placement : {"Maximized", "Minimized"}) {
-        host::WorkspaceMap map;
-        map.Set("ZUTA Window", "1");
-        map.Set("ZUTA Window Placement", placement);
-        LoadWorkspace(&map);
-        test::RunPostedEvents();
-        QPointer<CPerformanceFrame> frame = CPerformanceManager::Instance()->frame.data();
-        ASSERT_NE(frame, nullptr) << placement;
-        EXPECT_EQ(frame->isMaximized(), std::string_view(placement) == "Maximized");
-        EXPECT_EQ(frame->isMinimized(), std::string_view(placement) == "Minimized");
-        frame->close();
+TEST_F(PerformanceModuleTest, PaneAndFrameCloseEachOtherOnceFromEitherSide) {
+    enum class From { Pane, Frame, CloseWorkspace, Term };
+    for (const From from : {From::Pane, From::Frame, From::CloseWorkspace, From::Term}) {
+        SCOPED_TRACE(static_cast<int>(from));
+        if (CPerformanceManager::Instance() == nullptr) {
+            ASSERT_TRUE(Init());
+        }
+        QPointer<CPerformanceFrame> frame = OpenDocument();
+        ASSERT_NE(frame, nullptr);
+        QPointer<QDockWidget> pane = PaneOf(frame);
+        QPointer<CPerformanceControlBar> bar = frame->controlBar();
+        CloseCounter frameCloses;
+        CloseCounter paneCloses;
+        frame->installEventFilter(&frameCloses);
+        pane->installEventFilter(&paneCloses);
+        switch (from) {
+        case From::Pane:
+            pane->close();
+            break;
+        case From::Frame:
+            frame->close();
+            EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
+            break;
+        case From::CloseWorkspace:
+            CloseWorkspace();
+            break;
+        case From::Term:
+            Term();
+            // Nothing of the module may be left for the event loop once the host can unload it.
+            EXPECT_TRUE(frame.isNull());
+            EXPECT_TRUE(bar.isNull());
+            break;
+        }
         test::RunPostedEvents();
         EXPECT_TRUE(frame.isNull());
+        EXPECT_TRUE(pane.isNull());
+        EXPECT_TRUE(bar.isNull());
+        EXPECT_LE(frameCloses.closes, 2);
+        EXPECT_LE(paneCloses.closes, 2);
+        EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
+        // With the window gone these do nothing.
+        CloseWorkspace();
+        host::WorkspaceMap map;
+        EXPECT_FALSE(SaveWorkspace(&map));
+        EXPECT_TRUE(map.entries().empty());
+    }
+}
+
+TEST_F(PerformanceModuleTest, SavesTheWindowStateAndRestoresIt) {
+    struct Case {
+        const char* placement;
+        const char* rect; // written with "Normal" only; the map's earlier value stays otherwise
+    };
+    const Case cases[] = {
+        {"Normal", "RECT(10,20,410,320)"},
+        {"Maximized", "RECT(1,2,3,4)"},
+        {"Minimized", "RECT(1,2,3,4)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.placement);
+        QPointer<CPerformanceFrame> frame = OpenDocument();
+        ASSERT_NE(frame, nullptr);
+        frame->setGeometry(10, 20, 400, 300);
+        if (std::string_view(c.placement) == "Maximized") {
+            frame->showMaximized();
+        } else if (std::string_view(c.placement) == "Minimized") {
+            frame->showMinimized();
+        }
+        host::WorkspaceMap map;
+        map.Set("ZUTA Window Rect", "RECT(1,2,3,4)");
+        ASSERT_TRUE(SaveWorkspace(&map));
+        EXPECT_EQ(Value(map, "ZUTA Window"), "1");
+        EXPECT_EQ(Value(map, "ZUTA Window Placement"), c.placement);
+        EXPECT_EQ(Value(map, "ZUTA Window Rect"), c.rect);
+        EXPECT_EQ(map.entries().size(), 3U);
+        frame->close();
+        test::RunPostedEvents();
+
+        // Restored from what was saved.
+        LoadWorkspace(&map);
+        test::RunPostedEvents();
+        frame = CPerformanceManager::Instance()->frame.data();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->isMaximized(), std::string_view(c.placement) == "Maximized");
+        EXPECT_EQ(frame->isMinimized(), std::string_view(c.placement) == "Minimized");
+        if (std::string_view(c.placement) == "Normal") {
+            EXPECT_EQ(frame->geometry(), QRect(10, 20, 400, 300));
+        }
+        frame->close();
+        test::RunPostedEvents();
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace zuta::agent {
 namespace {
@@ -25,9 +26,9 @@ struct Client {
                  const std::string& agent = "DataCollector") {
         Send(link::EncodeCommand(agent, "Collector", command, 0, payload.data(), payload.size()));
     }
-    // The next frame, or none within a few seconds.
-    std::optional<link::Frame> Next() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // The next frame, or none within the time given.
+    std::optional<link::Frame> Next(std::chrono::milliseconds within = std::chrono::seconds(10)) {
+        const auto deadline = std::chrono::steady_clock::now() + within;
         while (pending.empty() && std::chrono::steady_clock::now() < deadline) {
             std::uint8_t buffer[4096];
             const long n = stream->Read(buffer, sizeof buffer, 50);
@@ -43,21 +44,40 @@ struct Client {
         pending.erase(pending.begin());
         return frame;
     }
-    // The type of the agent message in the next message frame.
-    std::uint32_t NextMessageType(wire::Bytes* payload = nullptr) {
-        const auto frame = Next();
-        EXPECT_TRUE(frame);
-        if (!frame)
-            return 0xFFFFFFFF;
-        EXPECT_EQ(frame->type, static_cast<std::uint8_t>(link::FrameType::Message));
-        const auto body = link::DecodeMessage(frame->body);
-        EXPECT_TRUE(body);
-        if (!body || body->message.size() < wire::kMessagePayloadOffset)
-            return 0xFFFFFFFF;
+    // The type of the agent message in `frame`, its payload put in `payload`; none when the frame
+    // holds no agent message.
+    static std::optional<std::uint32_t> MessageType(const link::Frame& frame,
+                                                    wire::Bytes* payload = nullptr) {
+        const auto body = link::DecodeMessage(frame.body);
+        if (frame.type != static_cast<std::uint8_t>(link::FrameType::Message) || !body ||
+            body->message.size() < wire::kMessagePayloadOffset)
+            return std::nullopt;
         if (payload != nullptr)
             payload->assign(body->message.begin() + wire::kMessagePayloadOffset,
                             body->message.end());
         return wire::ReadU32(body->message.data() + wire::kMessageTypeOffset);
+    }
+    // The type of the agent message in the next frame.
+    std::optional<std::uint32_t> NextMessageType(wire::Bytes* payload = nullptr) {
+        const auto frame = Next();
+        return frame ? MessageType(*frame, payload) : std::nullopt;
+    }
+    // True once a message of `type` arrives; false when the frames stop first.
+    bool AwaitMessage(std::uint32_t type) {
+        while (const auto frame = Next())
+            if (MessageType(*frame) == type)
+                return true;
+        return false;
+    }
+    // True once the agent closed the connection, false when it is still open after a while.
+    bool Closed() {
+        std::uint8_t buffer[4096];
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (stream->Read(buffer, sizeof buffer, 50) < 0)
+                return true;
+        }
+        return false;
     }
 
     link::ByteStreamPtr stream;
@@ -122,18 +142,58 @@ TEST(AgentProtocol, IgnoresCommandsForAnotherAgentAndUnknownTasks) {
     EXPECT_EQ(served.agent->Commands().size(), 3u);
 }
 
+TEST(AgentProtocol, ServesANewConnectionWhileOthersStaySilent) {
+    Served served;
+    Client silent1(served.agent->port());
+    Client silent2(served.agent->port());
+    Client client(served.agent->port());
+    client.Send(link::EncodeHello(link::LinkKind::Command));
+    // Well within the time the agent grants a connection for its greeting.
+    const auto sender = client.Next(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(sender);
+    EXPECT_EQ(sender->type, static_cast<std::uint8_t>(link::FrameType::Sender));
+}
+
+// The collection belongs to the connection that started it: a later connection can take neither
+// of its links, and its "Stop" stops nothing.
+TEST(AgentProtocol, AnotherConnectionCannotTakeOverARunningCollection) {
+    Served served;
+    Client owner(served.agent->port());
+    owner.Send(link::EncodeHello(link::LinkKind::Command));
+    ASSERT_TRUE(owner.Next()); // the sender name
+    Client data(served.agent->port());
+    data.Send(link::EncodeHello(link::LinkKind::Data));
+    owner.Command("Start", wire::StartPayload(0, 0, 0));
+    ASSERT_EQ(owner.NextMessageType(), wire::kMsgTaskInfo);
+    served.agent->ReleaseStream();
+    std::uint8_t buffer[256];
+    long n = 0;
+    while (n == 0)
+        n = data.stream->Read(buffer, sizeof buffer, 50);
+    ASSERT_GT(n, 0) << "the collection streams to its data link";
+
+    Client intruder(served.agent->port());
+    intruder.Send(link::EncodeHello(link::LinkKind::Command));
+    intruder.Command("Stop", {});
+    Client intruderData(served.agent->port());
+    intruderData.Send(link::EncodeHello(link::LinkKind::Data));
+    EXPECT_TRUE(intruder.Closed());
+    EXPECT_TRUE(intruderData.Closed());
+    EXPECT_FALSE(served.agent->WaitStreamEnded(std::chrono::milliseconds(200)));
+
+    // The owner still holds the command link and the data still flows.
+    owner.Command("TaskInfo", wire::TaskInfoRequestPayload(1));
+    EXPECT_TRUE(owner.AwaitMessage(wire::kMsgTcbBlock));
+    EXPECT_GT(data.stream->Read(buffer, sizeof buffer, 1000), 0);
+    owner.Command("Stop", {});
+    EXPECT_TRUE(served.agent->WaitStreamEnded(std::chrono::seconds(10)));
+}
+
 TEST(AgentProtocol, RefusesAConnectionWithoutGreeting) {
     Served served;
     Client client(served.agent->port());
     client.Send({'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0, 0});
-    // The agent closes the connection instead of answering.
-    std::uint8_t buffer[16];
-    long n = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((n = client.stream->Read(buffer, sizeof buffer, 50)) == 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-    }
-    EXPECT_LT(n, 0);
+    EXPECT_TRUE(client.Closed()) << "the agent closes the connection instead of answering";
 }
 
 TEST(AgentProtocol, FaultNames) {

@@ -22,16 +22,26 @@ TEST(GroundTruth, CpuLoadFollowsTheIdleShare) {
     noIdle.idleTaskName = "Other";
     EXPECT_EQ(noIdle.CpuLoad(), 100u);
     EXPECT_EQ(WithTicks(2, 1).CpuLoad(), 34u); // 100 - 200 / 3, truncated
+
+    // The idle task is found however many records lie above it.
+    GroundTruth many = WithTicks(750, 200);
+    for (std::uint32_t n = 0; n < 250; ++n)
+        many.tasks[5000 + n] = {5000 + n, "Fn" + std::to_string(n), 3, 0, 0, 0, 0, 0, 1};
+    many.tasks[5249].ticks = 50;
+    EXPECT_EQ(many.CpuLoad(), 25u);
 }
 
-TEST(GroundTruth, JsonRoundTrip) {
+TEST(GroundTruth, SavedJsonReadsBackAndAFolderThatIsNotThereIsReported) {
     GroundTruth truth = WithTicks(123456789012ull, 42);
     truth.seed = 99;
     truth.samplingMode = 3;
     truth.switchCount = 17;
     truth.simulatedSeconds = 1.25;
     truth.tasks[4] = {4, "FrameInt", 2, 3, 300, 30, 20, 10, 2};
-    const nlohmann::json json = truth.ToJson();
+    const test::TempFolder folder;
+    std::string error;
+    ASSERT_TRUE(truth.Save(folder / "truth.json", error)) << error;
+    const nlohmann::json json = nlohmann::json::parse(test::ReadFileBytes(folder / "truth.json"));
     EXPECT_EQ(json["cpuLoad"], truth.CpuLoad());
     const GroundTruth back = GroundTruth::FromJson(json);
     EXPECT_EQ(back.seed, 99u);
@@ -43,16 +53,8 @@ TEST(GroundTruth, JsonRoundTrip) {
     EXPECT_EQ(back.tasks.at(4).name, "FrameInt");
     EXPECT_EQ(back.tasks.at(4).sumValue2, 10u);
     EXPECT_EQ(back.tasks.at(4).functionEvents, 2u);
-}
 
-TEST(GroundTruth, SaveWritesJsonAndReportsAFolderThatIsNotThere) {
-    const test::TempFolder folder;
-    const std::string path = folder / "truth.json";
-    std::string error;
-    ASSERT_TRUE(WithTicks(1, 1).Save(path, error)) << error;
-    const nlohmann::json json = nlohmann::json::parse(test::ReadFileBytes(path));
-    EXPECT_EQ(json["tasks"].size(), 2u);
-    EXPECT_FALSE(WithTicks(1, 1).Save("/nonexistent-folder/truth.json", error));
+    EXPECT_FALSE(truth.Save("/nonexistent-folder/truth.json", error));
     EXPECT_NE(error.find("/nonexistent-folder/truth.json"), std::string::npos);
 }
 

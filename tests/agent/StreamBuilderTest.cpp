@@ -1,107 +1,35 @@
-// The stream the agent builds, decoded by the module's own store without any link in between.
+// The stream the agent builds, byte by byte, and the clock of its external timestamps.
 #include "agent/StreamBuilder.h"
 
 #include "engine/WireFormat.h"
-#include "support/StoreServices.h"
 
 #include <gtest/gtest.h>
 
 namespace zuta::agent {
 namespace {
 
-struct Decoded : test::StoreServices {
-    explicit Decoded(std::uint32_t mode) {
-        Connect(data, sink);
-        data.SetSimpleMode(mode != wire::kModeNormal);
-        data.SetExternalTsMode(mode == wire::kModeExternalTs);
-        data.StartCollection();
-    }
-    test::RecordingSink sink;
-    CPerformanceData data;
-};
-
-// Builds `seconds` of workload as the agent streams it: one write per millisecond, each ending
-// in padding, raw blocks now and then in full mode.
-wire::Bytes BuildStream(std::uint32_t mode, std::uint64_t seed, double seconds, GroundTruth& truth,
-                        std::vector<wire::TaskInfoEntry>& taskInfo) {
+// Builds `seconds` of workload in external-timestamp mode as the agent streams it: one write per
+// millisecond, each ending in padding.
+wire::Bytes BuildExtTsStream(std::uint64_t seed, double seconds, GroundTruth& truth) {
     Workload workload(seed);
-    StreamBuilder builder(mode, workload.entities(), truth);
-    for (const Entity& e : workload.entities())
-        if (e.kind != EntityKind::Irq)
-            taskInfo.push_back({e.number, e.kind == EntityKind::Hisr ? 1u : 0u, e.name});
+    StreamBuilder builder(wire::kModeExternalTs, workload.entities(), truth);
     wire::Bytes stream;
     std::vector<WorkloadEvent> events;
     const auto end = static_cast<std::uint64_t>(seconds * kTicksPerSecond);
-    for (std::uint64_t at = 0; at < end;) {
-        at += kTicksPerSecond / 1000;
+    for (std::uint64_t at = kTicksPerSecond / 1000; at <= end; at += kTicksPerSecond / 1000) {
         events.clear();
         workload.Generate(at, events);
-        for (const WorkloadEvent& e : events) {
-            if (e.kind == EventKind::TaskSwitch &&
-                e.time / (kTicksPerSecond / 4) != (e.time - 1) / (kTicksPerSecond / 4))
-                builder.AppendRawBlock(7, wire::Bytes{0xDE, 0xAD, 0x55, 0xAA, 0x05}, stream);
+        for (const WorkloadEvent& e : events)
             builder.Append(e, stream);
-        }
         if (!events.empty())
             builder.AppendPadding(stream);
     }
     return stream;
 }
 
-void Feed(CPerformanceData& data, const wire::Bytes& stream, std::size_t firstChunk) {
-    // Uneven chunks, never so small that a batch could hold no record.
-    std::size_t chunk = firstChunk;
-    for (std::size_t at = 0; at < stream.size();) {
-        const std::size_t n = std::min(chunk, stream.size() - at);
-        std::uint32_t result = 0;
-        data.OnDataLinkData(stream.data() + at, n, result, true);
-        at += n;
-        chunk = 600 + (chunk * 13) % 424;
-    }
-}
-
-class BuilderAgainstStore : public ::testing::TestWithParam<std::uint32_t> {};
-
-TEST_P(BuilderAgainstStore, StoreFiguresEqualTheTruth) {
-    GroundTruth truth;
-    std::vector<wire::TaskInfoEntry> taskInfo;
-    const wire::Bytes stream = BuildStream(GetParam(), 21, 0.8, truth, taskInfo);
-    Decoded decoded(GetParam());
-    std::uint32_t result = 0;
-    const wire::Bytes message =
-        wire::AgentMessage(wire::kMsgTaskInfo, wire::TaskInfoPayload(taskInfo));
-    decoded.data.OnCommandLinkMessage(message.data(), message.size(), result);
-    ASSERT_EQ(result, wire::kMsgTaskInfo);
-    Feed(decoded.data, stream, 1024);
-
-    // Nothing but the padding is left over: every record was decoded.
-    EXPECT_LE(decoded.data.RecordCarrySize(), wire::kExtTsRecordNeed - wire::kExtTsRecordSize);
-    for (const auto& [id, expected] : truth.tasks) {
-        SCOPED_TRACE(expected.name);
-        TaskRecord task;
-        ASSERT_TRUE(decoded.data.GetTaskById(id, task));
-        EXPECT_EQ(task.runs, expected.runs);
-        EXPECT_EQ(task.ticks, expected.ticks);
-        EXPECT_EQ(task.sumValue0, expected.sumValue0);
-        EXPECT_EQ(task.sumValue1, expected.sumValue1);
-        EXPECT_EQ(task.sumValue2, expected.sumValue2);
-    }
-    EXPECT_EQ(decoded.data.GetCpuLoad(), truth.CpuLoad());
-    decoded.data.Read([&](const StoreState& state) {
-        EXPECT_EQ(state.switchCount, truth.switchCount);
-        EXPECT_EQ(state.userEventCount, truth.userEventCount);
-        EXPECT_EQ(state.functionEventCount, truth.functionEventCount);
-    });
-}
-
-INSTANTIATE_TEST_SUITE_P(SamplingModes, BuilderAgainstStore,
-                         ::testing::Values(wire::kModeNormal, wire::kModeSimple,
-                                           wire::kModeExternalTs));
-
 TEST(StreamBuilder, MarksEveryTimestampWrapInBothByteOrders) {
     GroundTruth truth;
-    std::vector<wire::TaskInfoEntry> taskInfo;
-    const wire::Bytes stream = BuildStream(wire::kModeExternalTs, 2, 0.1, truth, taskInfo);
+    const wire::Bytes stream = BuildExtTsStream(2, 0.1, truth);
     // Frames are six bytes and start with a sub-tick of 0..3, so a scan that steps over frames
     // sees markers only where they are.
     std::size_t ffFirst = 0;

@@ -8,8 +8,11 @@
 #include "engine/WireEncoder.h"
 #include "engine/WireFormat.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <map>
+#include <stop_token>
+#include <thread>
 
 namespace zuta::test {
 namespace {
@@ -17,7 +20,8 @@ namespace {
 constexpr std::uint16_t kAgentA = 0x31;
 constexpr std::uint16_t kAgentB = 0x07;
 
-// Both links in memory: records what is sent, delivers what a test hands it.
+// Both links in memory, shared by any number of endpoints as the host's links are: records what
+// is sent, delivers what a test hands it.
 class FakeLink : public host::ICommandLink,
                  public host::IDataLink,
                  public host::ISenderNameResolver {
@@ -28,8 +32,11 @@ public:
         wire::Bytes payload;
     };
 
-    bool Open() override {
+    // Called on the controller's worker thread when a start has to open the link.
+    bool Open(std::stop_token stop) override {
         ++opens;
+        if (openHook)
+            openable = openHook(stop);
         return openable;
     }
     bool IsOpen() const override { return openable; }
@@ -46,22 +53,27 @@ public:
         sent.push_back({"raw", portMask, wire::Bytes(bytes, bytes + count)});
         return true;
     }
-    void Attach(host::CommandLinkEndpoint* endpoint) override { endpoint_ = endpoint; }
-    void Detach(host::CommandLinkEndpoint* endpoint) override {
-        if (endpoint_ == endpoint)
-            endpoint_ = nullptr;
+    void Attach(host::CommandLinkEndpoint* endpoint) override { endpoints_.push_back(endpoint); }
+    void Detach(host::CommandLinkEndpoint* endpoint) override { std::erase(endpoints_, endpoint); }
+    void AddObserver(host::ILinkObserver* observer) override { observers_.push_back(observer); }
+    void RemoveObserver(host::ILinkObserver* observer) override {
+        std::erase(observers_, observer);
     }
-    void SetObserver(host::ILinkObserver* observer) override { observer_ = observer; }
     bool RegisterReceiver(host::DataLinkReceiveFn receive, host::DataLinkNotifyFn,
-                          std::uint32_t maxBlock) override {
+                          std::uint32_t maxBlock, void* context) override {
         EXPECT_EQ(maxBlock, 1024u);
+        if (receive_ != nullptr && context_ != context)
+            return false;
         if (onRegister)
             onRegister();
         receive_ = receive;
+        context_ = context;
         sent.push_back({"register", 0, {}});
         return true;
     }
-    void UnregisterReceiver() override {
+    void UnregisterReceiver(void* context) override {
+        if (receive_ == nullptr || context_ != context)
+            return;
         receive_ = nullptr;
         sent.push_back({"unregister", 0, {}});
     }
@@ -73,21 +85,21 @@ public:
         return true;
     }
 
-    // Delivers a command-link message as the host does.
+    // Delivers a command-link message to every endpoint, as the host does.
     void Message(const wire::Bytes& bytes, std::uint32_t port = 0,
                  std::uint32_t messageClass = host::kClassReply) {
-        if (endpoint_ != nullptr)
-            endpoint_->Deliver(
+        for (host::CommandLinkEndpoint* endpoint : endpoints_)
+            endpoint->Deliver(
                 {port, messageClass, bytes.data(), static_cast<std::uint32_t>(bytes.size())});
     }
     // Delivers a data-link block to whatever receiver is registered.
     void Block(const wire::Bytes& bytes) {
         if (receive_ != nullptr)
-            receive_(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+            receive_(context_, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     }
     void CloseByPeer() {
-        if (observer_ != nullptr)
-            observer_->OnLinkClosed();
+        for (host::ILinkObserver* observer : observers_)
+            observer->OnLinkClosed();
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> out;
@@ -101,14 +113,16 @@ public:
         {{kAgentA, kAgentB}, "DATA_COLLECTOR"},
         {{0x40, 0x01}, "DATA_COLLECTOR"},
         {{0x50, 0x02}, "PROTOCOL_STACK"}};
-    bool openable = true;
-    int opens = 0;
+    std::atomic<bool> openable{true};
+    std::atomic<int> opens{0};
+    std::function<bool(std::stop_token)> openHook;
     std::function<void()> onRegister;
 
 private:
-    host::CommandLinkEndpoint* endpoint_ = nullptr;
-    host::ILinkObserver* observer_ = nullptr;
+    std::vector<host::CommandLinkEndpoint*> endpoints_;
+    std::vector<host::ILinkObserver*> observers_;
     host::DataLinkReceiveFn receive_ = nullptr;
+    void* context_ = nullptr;
 };
 
 wire::Bytes TaskInfo(std::uint16_t a = kAgentA, std::uint16_t b = kAgentB,
@@ -133,9 +147,13 @@ struct ControllerRig {
     ControllerRig() {
         controller = std::make_unique<CollectionController>(store.Collection(&link, &link, &link));
     }
-    std::uint64_t IdleRuns() {
-        TaskRecord idle;
-        return store.data.GetTaskById(1000, idle) ? idle.runs : 0;
+    std::uint64_t IdleRuns() { return TaskOf(store.data, 1000).runs; }
+    // Starts, has the agent answer and takes in one idle run.
+    void Collect() {
+        ASSERT_TRUE(controller->Start());
+        link.Message(TaskInfo());
+        link.Block(TwoSwitches());
+        ASSERT_EQ(IdleRuns(), 1u);
     }
 
     StoreRig store;
@@ -143,29 +161,34 @@ struct ControllerRig {
     std::unique_ptr<CollectionController> controller;
 };
 
-TEST(CollectorLink, DataBeforeTheFirstAcceptedMessageIsDropped) {
+TEST(CollectorLink, DataBeforeTheFirstAcceptedMessageIsDroppedAndNewIrqsRebuildTheRows) {
     ControllerRig rig;
     ASSERT_TRUE(rig.controller->Start());
     rig.link.Block(TwoSwitches());
     EXPECT_EQ(rig.store.data.GetTaskCount(), 0u);
-    rig.link.Message(TaskInfo());
+    // Only messages of kinds 0 and 4 count as the agent's answer.
+    rig.link.Message(TaskInfo(kAgentA, kAgentB, 1));
+    rig.link.Message(TaskInfo(kAgentA, kAgentB, 2));
+    EXPECT_FALSE(rig.controller->endpoint().started());
+    rig.link.Message(TaskInfo(kAgentA, kAgentB, wire::kLinkKindData));
     EXPECT_TRUE(rig.controller->endpoint().started());
     EXPECT_EQ(rig.store.view.refreshNow.load(), 1);
     rig.link.Block(TwoSwitches());
     EXPECT_EQ(rig.IdleRuns(), 1u);
     EXPECT_EQ(rig.store.view.armRefresh.load(), 1);
-}
+    EXPECT_EQ(rig.store.view.newTaskData.load(), 0);
 
-TEST(CollectorLink, OnlyKindsZeroAndFourAreAccepted) {
-    ControllerRig rig;
-    ASSERT_TRUE(rig.controller->Start());
-    rig.link.Message(TaskInfo(kAgentA, kAgentB, 1));
-    rig.link.Message(TaskInfo(kAgentA, kAgentB, 2));
-    EXPECT_FALSE(rig.controller->endpoint().started());
-    EXPECT_EQ(rig.store.data.GetTaskCount(), 0u);
-    rig.link.Message(TaskInfo(kAgentA, kAgentB, wire::kLinkKindData));
-    EXPECT_TRUE(rig.controller->endpoint().started());
-    EXPECT_EQ(rig.store.data.GetTaskCount(), 3u);
+    // A batch with a new IRQ rebuilds the rows at once.
+    wire::Bytes payload;
+    wire::AppendFullRecord(payload, RecordKind::IrqSwitch, 4, 0, 0, 0, 5);
+    wire::Bytes framed;
+    wire::FrameWriter().Append(framed, payload);
+    rig.link.Block(framed);
+    EXPECT_EQ(rig.store.view.newTaskData.load(), 1);
+    EXPECT_EQ(TaskOf(rig.store.data, 4).name, "FrameInt");
+    rig.link.Block(TwoSwitches());
+    EXPECT_EQ(rig.store.view.newTaskData.load(), 1);
+    EXPECT_EQ(rig.store.view.armRefresh.load(), 3);
 }
 
 TEST(CollectorLink, IdentityIsCheckedOnceAndKeptUntilStop) {
@@ -204,9 +227,14 @@ TEST(CollectorLink, NothingIsAcceptedWithoutResolverViewOrOnAnotherPort) {
         EXPECT_FALSE(endpoint.started());
     }
     CollectorLink endpoint(link, store.data, &link);
+    endpoint.SetActive(true);
     link.Message(TaskInfo());
     EXPECT_FALSE(endpoint.started()) << "no view yet";
     endpoint.SetView(&store.view);
+    endpoint.SetActive(false);
+    link.Message(TaskInfo());
+    EXPECT_FALSE(endpoint.started()) << "no collection of its own runs";
+    endpoint.SetActive(true);
     link.Message(TaskInfo(), 7);
     EXPECT_FALSE(endpoint.started());
     link.Message(TaskInfo(), 0, host::kClassData + 10);
@@ -222,6 +250,7 @@ TEST(CollectorLink, DataPortMessagesCarryUnframedData) {
     FakeLink link;
     CollectorLink endpoint(link, store.data, &link);
     endpoint.SetView(&store.view);
+    endpoint.SetActive(true);
     endpoint.SetPorts(0, 1);
     store.data.StartCollection();
     wire::Bytes payload;
@@ -231,40 +260,21 @@ TEST(CollectorLink, DataPortMessagesCarryUnframedData) {
     EXPECT_EQ(store.data.GetTaskCount(), 0u) << "before the agent answered";
     link.Message(TaskInfo());
     link.Message(wire::Unframed(payload), 1);
-    TaskRecord idle;
-    ASSERT_TRUE(store.data.GetTaskById(1000, idle));
+    const TaskRecord idle = TaskOf(store.data, 1000);
     EXPECT_EQ(idle.runs, 1u);
     EXPECT_EQ(idle.ticks, 160u);
     EXPECT_EQ(idle.sumValue2, 10u);
     EXPECT_EQ(store.view.armRefresh.load(), 1);
 }
 
-TEST(CollectorLink, NewIrqInABatchRebuildsTheRowsAtOnce) {
-    ControllerRig rig;
-    ASSERT_TRUE(rig.controller->Start());
-    rig.link.Message(TaskInfo());
-    wire::Bytes payload;
-    wire::AppendFullRecord(payload, RecordKind::TaskSwitch, 0, 0, 0, 0, 0);
-    wire::AppendFullRecord(payload, RecordKind::IrqSwitch, 4, 0, 0, 0, 5);
-    wire::Bytes framed;
-    wire::FrameWriter().Append(framed, payload);
-    rig.link.Block(framed);
-    EXPECT_EQ(rig.store.view.newTaskData.load(), 1);
-    TaskRecord irq;
-    ASSERT_TRUE(rig.store.data.GetTaskById(4, irq));
-    EXPECT_EQ(irq.name, "FrameInt");
-    rig.link.Block(TwoSwitches());
-    EXPECT_EQ(rig.store.view.newTaskData.load(), 1);
-    EXPECT_EQ(rig.store.view.armRefresh.load(), 2);
-}
-
-TEST(CollectionController, StartResetsTheStoreBeforeTheReceiverAndStart) {
+TEST(CollectionController, StartResetsTheStoreAndTakesNothingInBeforeItSendsStart) {
     ControllerRig rig;
     rig.store.data.AddOrUpdateTask("Left", 1005, 0);
-    std::uint32_t tasksAtRegistration = 99;
-    rig.link.onRegister = [&] { tasksAtRegistration = rig.store.data.GetTaskCount(); };
+    // A late answer of an earlier run, arriving as the receiver is registered.
+    rig.link.onRegister = [&] { rig.link.Message(TaskInfo()); };
     ASSERT_TRUE(rig.controller->Start());
-    EXPECT_EQ(tasksAtRegistration, 0u);
+    EXPECT_EQ(rig.store.data.GetTaskCount(), 0u);
+    EXPECT_FALSE(rig.controller->endpoint().started());
     EXPECT_EQ(rig.link.Names(), (std::vector<std::string>{"register", "raw", "Start"}));
     EXPECT_EQ(rig.link.sent[2].payload, wire::StartPayload(0xD0800000u, 0xD0FFFFFFu, 0));
     EXPECT_FALSE(rig.controller->Start()) << "already collecting";
@@ -276,8 +286,8 @@ TEST(CollectionController, ConfigDataOnlyForTheXScaleCounters) {
     rig.store.settings.simpleMode = true;
     ASSERT_TRUE(rig.controller->Start());
     EXPECT_EQ(rig.link.Names(),
-              (std::vector<std::string>{"ConfigData", "register", "raw", "Start"}));
-    EXPECT_EQ(rig.link.sent[0].payload, wire::Bytes(16, 0));
+              (std::vector<std::string>{"register", "ConfigData", "raw", "Start"}));
+    EXPECT_EQ(rig.link.sent[1].payload, wire::Bytes(16, 0));
     EXPECT_EQ(rig.link.sent[3].payload, wire::StartPayload(0xD0800000u, 0xD0FFFFFFu, 2));
 }
 
@@ -300,10 +310,14 @@ TEST(CollectionController, WakeUpByteGoesOutOnTheDataLinkPort) {
     }
 }
 
-TEST(CollectionController, StatusLinesOfStartAndStop) {
+TEST(CollectionController, StopInTwoStepsTellsTheAgentOnce) {
     ControllerRig rig;
     ASSERT_TRUE(rig.controller->Start());
-    rig.controller->Stop();
+    rig.controller->RequestStop();
+    rig.controller->RequestStop();
+    EXPECT_TRUE(rig.controller->collecting()); // the collection closes only in the second step
+    rig.controller->FinishStop();
+    EXPECT_FALSE(rig.controller->collecting());
     rig.controller->Stop(); // nothing more: no collection runs
     EXPECT_EQ(rig.store.output.Status(),
               (std::vector<std::string>{"Send Data to the Target", "Open TLN", "DC Started",
@@ -314,18 +328,6 @@ TEST(CollectionController, StatusLinesOfStartAndStop) {
     rig.controller->SendCollectorCommand(7);
     EXPECT_EQ(rig.store.output.Status().back(), "Send Data to the Target");
     EXPECT_EQ(rig.link.sent.size(), 5u);
-}
-
-TEST(CollectionController, StopInTwoStepsTellsTheAgentOnce) {
-    ControllerRig rig;
-    ASSERT_TRUE(rig.controller->Start());
-    rig.controller->RequestStop();
-    rig.controller->RequestStop();
-    EXPECT_TRUE(rig.controller->collecting()); // the collection closes only in the second step
-    rig.controller->FinishStop();
-    EXPECT_FALSE(rig.controller->collecting());
-    EXPECT_EQ(rig.link.Names(),
-              (std::vector<std::string>{"register", "raw", "Start", "unregister", "Stop"}));
     // The next run stops again.
     ASSERT_TRUE(rig.controller->Start());
     rig.controller->Stop();
@@ -334,9 +336,7 @@ TEST(CollectionController, StopInTwoStepsTellsTheAgentOnce) {
 
 TEST(CollectionController, TaskInfoOnlyForTaskRowsDuringACollection) {
     ControllerRig rig;
-    ASSERT_TRUE(rig.controller->Start());
-    rig.link.Message(TaskInfo());
-    rig.link.Block(TwoSwitches());
+    rig.Collect();
     EXPECT_FALSE(rig.controller->SendTaskInfoRequest(1020)); // HISR
     EXPECT_FALSE(rig.controller->SendTaskInfoRequest(4));    // no such record
     EXPECT_FALSE(rig.controller->SendTaskInfoRequest(1050)); // unknown
@@ -349,9 +349,7 @@ TEST(CollectionController, TaskInfoOnlyForTaskRowsDuringACollection) {
 
 TEST(CollectionController, NotificationsOfTheStore) {
     ControllerRig rig;
-    ASSERT_TRUE(rig.controller->Start());
-    rig.link.Message(TaskInfo());
-    rig.link.Block(TwoSwitches());
+    rig.Collect();
     EXPECT_TRUE(rig.controller->HandleStatusNotification(host::kCodeCorruptedData));
     EXPECT_TRUE(rig.controller->HandleStatusNotification(host::kCodeCorruptedData));
     EXPECT_FALSE(rig.controller->collecting());
@@ -370,9 +368,7 @@ TEST(CollectionController, NotificationsOfTheStore) {
 
 TEST(CollectionController, LinkClosedByThePeerEndsTheCollectionAndStartOpensItAgain) {
     ControllerRig rig;
-    ASSERT_TRUE(rig.controller->Start());
-    rig.link.Message(TaskInfo());
-    rig.link.Block(TwoSwitches());
+    rig.Collect();
     rig.link.CloseByPeer();
     ASSERT_EQ(rig.store.view.Count(host::kCodeLinkClosed), 1u);
     rig.store.view.Dispatch(*rig.controller);
@@ -400,6 +396,95 @@ TEST(CollectionController, ShutdownLogsTerminatingAndStopsDeliveries) {
     EXPECT_FALSE(rig.controller->Start());
 }
 
+TEST(CollectionController, OneCollectionAtATimeOnASharedLink) {
+    ControllerRig rig;
+    StoreRig second;
+    second.data.AddOrUpdateTask("Kept", 1005, 0);
+    auto other =
+        std::make_unique<CollectionController>(second.Collection(&rig.link, &rig.link, &rig.link));
+    ASSERT_TRUE(rig.controller->Start());
+    rig.link.Message(TaskInfo());
+    const std::size_t sent = rig.link.sent.size();
+
+    EXPECT_EQ(other->BeginStart(), StartOutcome::Busy);
+    EXPECT_FALSE(other->Start());
+    EXPECT_EQ(second.output.Status(),
+              std::vector<std::string>(2, "The target link is in use by another collection"));
+    EXPECT_FALSE(other->collecting());
+    EXPECT_EQ(rig.link.sent.size(), sent) << "nothing went to the agent";
+    EXPECT_EQ(second.data.GetTaskCount(), 1u) << "the store was left as it was";
+
+    // A document opened and closed meanwhile neither stops the agent nor takes the link away.
+    {
+        StoreRig third;
+        CollectionController passing(third.Collection(&rig.link, &rig.link, &rig.link));
+    }
+    EXPECT_EQ(rig.link.sent.size(), sent);
+    // The agent's messages and blocks reach only the running collection.
+    rig.link.Message(TaskInfo());
+    rig.link.Block(TwoSwitches());
+    EXPECT_EQ(rig.IdleRuns(), 1u);
+    EXPECT_EQ(second.data.GetTaskCount(), 1u);
+    EXPECT_FALSE(other->endpoint().started());
+
+    // Every controller hears that the link closed; only the collecting one ends.
+    rig.link.CloseByPeer();
+    rig.store.view.Dispatch(*rig.controller);
+    second.view.Dispatch(*other);
+    EXPECT_EQ(second.view.Count(host::kCodeLinkClosed), 1u);
+    EXPECT_EQ(second.output.CountStatus("Target link lost"), 0u);
+    EXPECT_EQ(rig.store.output.CountStatus("Target link lost"), 1u);
+    EXPECT_TRUE(other->Start()) << "the link is free again";
+}
+
+TEST(CollectionController, AStartThatMustConnectIgnoresTheOutcomesOfAbandonedAttempts) {
+    ControllerRig rig;
+    rig.link.openable = false;
+    const auto outcomes = [&] { return rig.store.view.Posted().size(); };
+
+    // A target that cannot be reached: the outcome comes back as a notification. One not taken
+    // up does not hold the next start.
+    ASSERT_EQ(rig.controller->BeginStart(), StartOutcome::Connecting);
+    ASSERT_TRUE(WaitUntil([&] { return outcomes() == 1; }));
+    ASSERT_EQ(rig.controller->BeginStart(), StartOutcome::Connecting);
+    ASSERT_TRUE(WaitUntil([&] { return outcomes() == 2; }));
+    EXPECT_EQ(rig.store.view.Count(host::kCodeTargetNotConnected), 2u);
+    EXPECT_EQ(rig.controller->ContinueStart(false), StartOutcome::NotConnected);
+    EXPECT_FALSE(rig.controller->connecting());
+    EXPECT_EQ(rig.controller->ContinueStart(false), StartOutcome::NotConnected);
+    EXPECT_EQ(rig.store.output.Status(), std::vector<std::string>{"Target not connected"});
+
+    // An attempt abandoned while it waits posts nothing.
+    std::atomic<bool> answer{false};
+    const auto waitForAnswer = [&](std::stop_token stop) {
+        while (!stop.stop_requested() && !answer.load())
+            std::this_thread::yield();
+        return answer.load();
+    };
+    rig.link.openHook = waitForAnswer;
+    ASSERT_EQ(rig.controller->BeginStart(), StartOutcome::Connecting);
+    EXPECT_EQ(rig.controller->BeginStart(), StartOutcome::Connecting);
+    rig.controller->CancelStart();
+    EXPECT_FALSE(rig.controller->connecting());
+    EXPECT_EQ(outcomes(), 2u);
+
+    // The outcome of an abandoned attempt that was already on its way changes nothing.
+    rig.link.openHook = {};
+    ASSERT_EQ(rig.controller->BeginStart(), StartOutcome::Connecting);
+    ASSERT_TRUE(WaitUntil([&] { return outcomes() == 3; }));
+    rig.controller->CancelStart();
+    rig.link.openHook = waitForAnswer;
+    ASSERT_EQ(rig.controller->BeginStart(), StartOutcome::Connecting);
+    EXPECT_EQ(rig.controller->ContinueStart(false), StartOutcome::Connecting);
+    answer = true;
+    ASSERT_TRUE(WaitUntil([&] { return rig.store.view.Count(host::kCodeTargetConnected) == 1; }));
+    EXPECT_EQ(rig.controller->ContinueStart(true), StartOutcome::Started);
+    EXPECT_TRUE(rig.controller->collecting());
+    EXPECT_EQ(rig.controller->ContinueStart(true), StartOutcome::AlreadyRunning);
+    EXPECT_EQ(rig.store.output.CountStatus("Target not connected"), 1u);
+    EXPECT_EQ(rig.link.Names(), (std::vector<std::string>{"register", "raw", "Start"}));
+}
+
 TEST(CaptureReplay, GoesThroughTheEndpointIdentityIncluded) {
     StoreRig store;
     store.data.StartCollection();
@@ -422,9 +507,7 @@ TEST(CaptureReplay, GoesThroughTheEndpointIdentityIncluded) {
     replayer.Feed(record(CaptureKind::CommandMessage, TaskInfo()));
     EXPECT_EQ(store.data.GetTaskCount(), 3u);
     replayer.Feed(record(CaptureKind::DataBlock, TwoSwitches()));
-    TaskRecord idle;
-    ASSERT_TRUE(store.data.GetTaskById(1000, idle));
-    EXPECT_EQ(idle.runs, 1u);
+    EXPECT_EQ(TaskOf(store.data, 1000).runs, 1u);
 }
 
 } // namespace

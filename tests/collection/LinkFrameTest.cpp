@@ -136,6 +136,9 @@ TEST(LinkAddress, HostAndPort) {
         {"127.0.0.1:65536", false, "", 0},
         {"127.0.0.1:12ab", false, "", 0},
         {"127.0.0.1:-1", false, "", 0},
+        {"[::1]:5170", true, "::1", 5170},
+        {"::1:5170", false, "", 0},
+        {"[::1:5170", false, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -3,6 +3,7 @@
 #include "link/HostLink.h"
 #include "link/LinkFrame.h"
 #include "link/TcpStream.h"
+#include "support/SilentTarget.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ struct Peer {
     ByteStreamPtr data;
 };
 
-// What the receive function got; the function gets no context, as the host calls it.
+// What the receive function got, as its context.
 struct Received {
     std::mutex mutex;
     std::vector<Bytes> blocks;
@@ -62,10 +63,8 @@ struct Received {
         return all;
     }
 };
-Received* g_received = nullptr;
-
-void Receive(const std::uint8_t* bytes, std::uint32_t length) {
-    Received& r = *g_received;
+void Receive(void* context, const std::uint8_t* bytes, std::uint32_t length) {
+    Received& r = *static_cast<Received*>(context);
     {
         std::lock_guard lock(r.mutex);
         r.blocks.emplace_back(bytes, bytes + length);
@@ -80,13 +79,10 @@ void Receive(const std::uint8_t* bytes, std::uint32_t length) {
 
 class LinkTransport : public ::testing::Test {
 protected:
-    void SetUp() override { g_received = &received; }
-    void TearDown() override { g_received = nullptr; }
-
     std::unique_ptr<HostLink> Connect(HostLinkOptions options = {}) {
         auto link =
             std::make_unique<HostLink>(TcpLinkOpener("127.0.0.1", peer.listener.port()), options);
-        EXPECT_TRUE(link->Open()) << link->lastError();
+        EXPECT_TRUE(link->Open({})) << link->lastError();
         peer.AcceptBoth();
         return link;
     }
@@ -102,50 +98,54 @@ Bytes Pattern(std::size_t n) {
     return bytes;
 }
 
-TEST_F(LinkTransport, DataComesInOrderInBlocksOfAtMost1024Bytes) {
+TEST_F(LinkTransport, DataComesInOrderInFullBlocksOfTheSizeTheReceiverAsks) {
     HostLinkOptions options;
     options.coalesce = std::chrono::milliseconds(300); // no short block while the peer writes
     auto link = Connect(options);
-    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024));
-    const Bytes sent = Pattern(10000);
-    for (std::size_t at = 0; at < sent.size(); at += 50)
-        peer.Write(*peer.data, Bytes(sent.begin() + static_cast<std::ptrdiff_t>(at),
-                                     sent.begin() + static_cast<std::ptrdiff_t>(at + 50)));
-    ASSERT_TRUE(WaitUntil([&] { return link->dataBytesDelivered() == sent.size(); }));
-    EXPECT_EQ(received.All(), sent);
-    std::lock_guard lock(received.mutex);
-    ASSERT_EQ(received.blocks.size(), 10u);
-    for (std::size_t i = 0; i + 1 < received.blocks.size(); ++i)
-        EXPECT_EQ(received.blocks[i].size(), 1024u);
+    std::size_t sent = 0;
+    for (const std::uint32_t maxBlock : {1024u, 100u}) {
+        SCOPED_TRACE(maxBlock);
+        Received got;
+        ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, maxBlock, &got));
+        const Bytes bytes = Pattern(10 * maxBlock - maxBlock / 2);
+        for (std::size_t at = 0; at < bytes.size(); at += 50) {
+            const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+            peer.Write(*peer.data,
+                       Bytes(from, from + std::min<std::ptrdiff_t>(50, bytes.end() - from)));
+        }
+        sent += bytes.size();
+        ASSERT_TRUE(WaitUntil([&] { return link->dataBytesDelivered() == sent; }));
+        link->UnregisterReceiver(&got);
+        EXPECT_EQ(got.All(), bytes);
+        ASSERT_EQ(got.blocks.size(), 10u);
+        for (std::size_t i = 0; i + 1 < got.blocks.size(); ++i)
+            EXPECT_EQ(got.blocks[i].size(), maxBlock);
+    }
 }
 
-TEST_F(LinkTransport, SmallerBlocksWhenTheReceiverAsksForThem) {
-    auto link = Connect();
-    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 100));
-    peer.Write(*peer.data, Pattern(1000));
-    ASSERT_TRUE(WaitUntil([&] { return link->dataBytesDelivered() == 1000; }));
-    std::lock_guard lock(received.mutex);
-    for (const Bytes& block : received.blocks)
-        EXPECT_LE(block.size(), 100u);
-}
-
-TEST_F(LinkTransport, BytesWithoutAReceiverAreDropped) {
+TEST_F(LinkTransport, OneReceiverHoldsTheLinkAndBytesWithoutOneAreDropped) {
     auto link = Connect();
     peer.Write(*peer.data, Pattern(300));
     ASSERT_TRUE(WaitUntil([&] { return link->dataBytesReceived() == 300; }));
-    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024));
+    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024, &received));
+    // Another collection can neither take the link over nor release it.
+    Received other;
+    EXPECT_FALSE(link->RegisterReceiver(Receive, nullptr, 1024, &other));
+    link->UnregisterReceiver(&other);
     peer.Write(*peer.data, Bytes{1, 2, 3});
     ASSERT_TRUE(WaitUntil([&] { return link->dataBytesDelivered() == 3; }));
     EXPECT_EQ(received.All(), (Bytes{1, 2, 3}));
-    link->UnregisterReceiver();
+    link->UnregisterReceiver(&received);
     peer.Write(*peer.data, Bytes{4});
     ASSERT_TRUE(WaitUntil([&] { return link->dataBytesReceived() == 304; }));
     EXPECT_EQ(link->dataBytesDelivered(), 3u);
+    EXPECT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024, &other));
+    EXPECT_TRUE(other.All().empty());
 }
 
 TEST_F(LinkTransport, UnregisterWaitsForTheBlockInFlight) {
     auto link = Connect();
-    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024));
+    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024, &received));
     received.holdNext = true;
     peer.Write(*peer.data, Bytes{9});
     ASSERT_TRUE(WaitUntil([&] { return received.entered.load(); }));
@@ -153,7 +153,7 @@ TEST_F(LinkTransport, UnregisterWaitsForTheBlockInFlight) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         received.release = true;
     });
-    link->UnregisterReceiver();
+    link->UnregisterReceiver(&received);
     EXPECT_TRUE(received.finished.load());
     releaser.join();
 }
@@ -182,9 +182,10 @@ private:
     std::vector<std::pair<std::uint32_t, Bytes>> got_;
 };
 
-TEST_F(LinkTransport, MessagesReachTheEndpointAndSendersAreNamed) {
+TEST_F(LinkTransport, MessagesReachEveryEndpointAndSendersAreNamed) {
     auto link = Connect();
     RecordingEndpoint endpoint(*link);
+    RecordingEndpoint second(*link);
     peer.Write(*peer.command, EncodeSender(0x31, 0x07, "DATA_COLLECTOR"));
     const Bytes message{4, 0, 0, 0, 0x31, 0, 0x07, 0};
     peer.Write(*peer.command, EncodeMessage(0, host::kClassData, message.data(), message.size()));
@@ -193,6 +194,11 @@ TEST_F(LinkTransport, MessagesReachTheEndpointAndSendersAreNamed) {
     ASSERT_TRUE(WaitUntil([&] { return endpoint.Got().size() == 1; }));
     EXPECT_EQ(endpoint.Got()[0].first, 1u); // class 2 not admitted, port 31 does not exist
     EXPECT_EQ(endpoint.Got()[0].second, message);
+    ASSERT_TRUE(WaitUntil([&] { return second.Got().size() == 1; }));
+    // An endpoint that comes and goes leaves the others on the link.
+    { RecordingEndpoint passing(*link); }
+    peer.Write(*peer.command, EncodeMessage(2, host::kClassReply, message.data(), message.size()));
+    ASSERT_TRUE(WaitUntil([&] { return endpoint.Got().size() == 2 && second.Got().size() == 2; }));
     std::string name;
     ASSERT_TRUE(link->SenderName(0x31, 0x07, name));
     EXPECT_EQ(name, "DATA_COLLECTOR");
@@ -239,45 +245,101 @@ private:
     HostLink& link_;
 };
 
-TEST_F(LinkTransport, PeerGoingAwayIsReportedAfterItsLastBytesAndTheLinkReopens) {
+TEST_F(LinkTransport, PeerGoingAwayIsReportedToEveryObserverAfterItsLastBytesAndTheLinkReopens) {
     auto link = Connect();
     CountingObserver observer(*link);
-    link->SetObserver(&observer);
-    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024));
+    CountingObserver second(*link);
+    CountingObserver removed(*link);
+    link->AddObserver(&observer);
+    link->AddObserver(&second);
+    link->AddObserver(&removed);
+    link->RemoveObserver(&removed);
+    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024, &received));
     peer.Write(*peer.data, Pattern(2500));
     peer.command.reset();
     peer.data.reset();
-    ASSERT_TRUE(WaitUntil([&] { return observer.closed.load() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return observer.closed.load() == 1 && second.closed == 1; }));
     EXPECT_EQ(observer.deliveredWhenTold.load(), 2500u);
+    EXPECT_EQ(removed.closed.load(), 0);
     EXPECT_FALSE(link->IsOpen());
     EXPECT_FALSE(link->SendCommand("DataCollector", "Collector", "Stop", nullptr, 0, 0));
 
-    ASSERT_TRUE(link->Open()) << link->lastError();
+    ASSERT_TRUE(link->Open({})) << link->lastError();
     peer.AcceptBoth();
     EXPECT_TRUE(link->IsOpen());
-    link->SetObserver(nullptr);
+    link->RemoveObserver(&observer);
+    link->RemoveObserver(&second);
 }
 
 TEST_F(LinkTransport, AnUnframedCommandStreamClosesTheLink) {
     auto link = Connect();
     CountingObserver observer(*link);
-    link->SetObserver(&observer);
+    link->AddObserver(&observer);
     peer.Write(*peer.command, Bytes{'n', 'o', 'i', 's', 'e'});
     // The data stream stays quiet; once the command stream broke, the link is closed.
     ASSERT_TRUE(WaitUntil([&] { return observer.closed.load() == 1; }));
     EXPECT_NE(link->lastError().find("not framed"), std::string::npos);
-    link->SetObserver(nullptr);
+    link->RemoveObserver(&observer);
 }
 
-TEST_F(LinkTransport, OpeningWithoutATargetFails) {
-    const std::uint16_t port = peer.listener.port();
-    peer.listener.Close();
-    Peer other;
-    HostLink link(TcpLinkOpener("127.0.0.1", 1));
-    EXPECT_FALSE(link.Open());
-    EXPECT_FALSE(link.lastError().empty());
-    EXPECT_FALSE(link.IsOpen());
-    (void)port;
+TEST(LinkOpening, RefusedOrUnansweredConnectionsFailWithinTheLimit) {
+    test::SilentTarget silent;
+    ASSERT_NE(silent.port(), 0);
+    std::uint16_t refusing = 0;
+    {
+        TcpListener gone;
+        std::string error;
+        ASSERT_TRUE(gone.Listen("127.0.0.1", 0, error)) << error;
+        refusing = gone.port();
+    }
+    struct Case {
+        std::uint16_t port;
+        const char* error;
+    };
+    HostLinkOptions options;
+    options.connectTimeout = std::chrono::milliseconds(400);
+    for (const Case c : {Case{refusing, "refused"}, Case{silent.port(), "timed out"}}) {
+        SCOPED_TRACE(c.port);
+        HostLink link(TcpLinkOpener("127.0.0.1", c.port), options);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(link.Open({}));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_NE(link.lastError().find(c.error), std::string::npos) << link.lastError();
+        EXPECT_FALSE(link.IsOpen());
+    }
+}
+
+TEST(LinkOpening, AWindowStartAgainstASilentTargetNeverBlocksAndCanBeAbandoned) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    test::SilentTarget silent;
+    ASSERT_NE(silent.port(), 0);
+    HostLinkOptions options;
+    options.connectTimeout = milliseconds(1000);
+    HostLink link(TcpLinkOpener("127.0.0.1", silent.port()), options);
+    test::StoreRig store;
+    auto controller = std::make_unique<CollectionController>(store.Collection(&link, &link, &link));
+
+    // Stop pressed, then the view closed, during an attempt: neither waits out the limit.
+    auto start = Clock::now();
+    ASSERT_EQ(controller->BeginStart(), StartOutcome::Connecting);
+    controller->CancelStart();
+    ASSERT_EQ(controller->BeginStart(), StartOutcome::Connecting);
+    controller.reset();
+    EXPECT_LT(Clock::now() - start, milliseconds(500));
+    EXPECT_TRUE(store.view.Posted().empty());
+
+    // Left alone, the attempt ends at the limit and says so.
+    controller = std::make_unique<CollectionController>(store.Collection(&link, &link, &link));
+    start = Clock::now();
+    ASSERT_EQ(controller->BeginStart(), StartOutcome::Connecting);
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return store.view.Count(host::kCodeTargetNotConnected) == 1; }));
+    EXPECT_GE(Clock::now() - start, options.connectTimeout);
+    EXPECT_LT(Clock::now() - start, options.connectTimeout + milliseconds(2000));
+    EXPECT_EQ(controller->ContinueStart(false), StartOutcome::NotConnected);
+    EXPECT_EQ(store.output.CountStatus("Target not connected"), 1u);
+    EXPECT_FALSE(controller->collecting());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "host/DataLink.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,50 @@ TEST(DataLink, CorruptedBatchesAreReported) {
                          0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14}),
               1u);
     EXPECT_EQ(f.sink.Count(host::kCodeCorruptedData), 2u);
+}
+
+// A raw data block may span many link blocks: the batches that only carry its middle hold no
+// record, yet nothing is corrupt.
+TEST(DataLink, RawBlockLongerThanALinkBlockIsNoCorruptData) {
+    StoreFixture f;
+    f.Announce({{1, 0, "A"}, {2, 0, "B"}});
+    wire::Bytes p;
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
+    wire::AppendRawBlock(p, 4, wire::Bytes(wire::kMaxRawBlockLength, 0x3C));
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 2, 0, 0, 0, 9);
+    wire::Bytes stream;
+    f.writer.Append(stream, p);
+    for (std::size_t at = 0; at < stream.size(); at += host::kDataLinkBlockSize) {
+        const wire::Bytes block(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                                stream.begin() +
+                                    static_cast<std::ptrdiff_t>(
+                                        std::min(stream.size(), at + host::kDataLinkBlockSize)));
+        EXPECT_EQ(f.Framed(block), 1u);
+    }
+    EXPECT_EQ(f.sink.Count(host::kCodeCorruptedData), 0u);
+    EXPECT_EQ(ReadFileBytes(f.folder.path() / "DataID4.bin").size(), wire::kMaxRawBlockLength);
+    EXPECT_EQ(f.Task(1001).runs, 1u);
+}
+
+// Bytes skipped in search of the next frame and bytes that name no record are counted per
+// collection.
+TEST(DataLink, StreamDamageIsCountedUntilTheNextCollection) {
+    StoreFixture f;
+    wire::Bytes p;
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
+    p.insert(p.end(), {0x11, 0x22, 0x33}); // one unknown record
+    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 5);
+    wire::Bytes stream{0x99, 0x98, 0x97, 0x96}; // four stray stream bytes
+    f.writer.Append(stream, p);
+    f.Framed(stream);
+    using Damage = std::pair<std::uint64_t, std::uint64_t>;
+    const auto damage = [&f] {
+        return f.data.Read(
+            [](const StoreState& s) { return Damage(s.skippedBytes, s.unknownRecords); });
+    };
+    EXPECT_EQ(damage(), Damage(4, 1));
+    f.data.StartCollection();
+    EXPECT_EQ(damage(), Damage(0, 0));
 }
 
 TEST(DataLink, RawDataBlockIsDumpedAndEchoed) {

@@ -15,15 +15,18 @@ struct Decoded {
     bool ok = false;
     std::vector<SampleRecord> records;
     std::vector<std::pair<std::uint32_t, Bytes>> blocks;
+    RecordScan scan;
 };
 
 Decoded DecodeAll(RecordDecoder& d, const Bytes& payload, RecordLayout layout,
                   StreamTiming& timing) {
     Decoded out;
-    out.ok = d.DecodeRecords(payload.data(), payload.size(), layout, timing, out.records,
-                             [&](const RawDataBlock& b) {
-                                 out.blocks.emplace_back(b.id, Bytes(b.data, b.data + b.length));
-                             });
+    out.ok = d.DecodeRecords(
+        payload.data(), payload.size(), layout, timing, out.records,
+        [&](const RawDataBlock& b) {
+            out.blocks.emplace_back(b.id, Bytes(b.data, b.data + b.length));
+        },
+        &out.scan);
     return out;
 }
 
@@ -38,37 +41,32 @@ SampleRecord R(std::uint32_t id, std::uint32_t v0, std::uint32_t v1, std::uint32
     return SampleRecord{id, v0, v1, v2, v3, 0, static_cast<std::uint32_t>(kind)};
 }
 
-TEST(RecordDecoder, FullRecordsOfEveryKind) {
-    Bytes p;
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 5, 100, 7, 80, 3);
-    wire::AppendFullRecord(p, RecordKind::UserEvent, 2, 1, 2, 3, 4);
-    wire::AppendFullRecord(p, RecordKind::IrqSwitch, 7, 0, 0, 0, 9);
-    wire::AppendFullRecord(p, RecordKind::FunctionEnter, 9, 0xFFFFFFFF, 0, 15, 0);
-    wire::AppendFullRecord(p, RecordKind::FunctionExit, 255, 0, 0, 0, 0);
-    const Decoded d = DecodeAll(p, RecordLayout::Full);
-    ASSERT_TRUE(d.ok);
-    const std::vector<SampleRecord> expected = {
-        R(1005, 100, 7, 10, 3, RecordKind::TaskSwitch),
-        R(2002, 1, 2, 0, 4, RecordKind::UserEvent),
-        R(7, 0, 0, 0, 9, RecordKind::IrqSwitch),
-        R(5009, 0xFFFFFFFF, 0, 1, 0, RecordKind::FunctionEnter),
-        R(5255, 0, 0, 0, 0, RecordKind::FunctionExit),
-    };
-    EXPECT_EQ(d.records, expected);
-}
+TEST(RecordDecoder, FullAndSimpleRecordsOfEveryKind) {
+    Bytes full;
+    wire::AppendFullRecord(full, RecordKind::TaskSwitch, 5, 100, 7, 80, 3);
+    wire::AppendFullRecord(full, RecordKind::UserEvent, 2, 1, 2, 3, 4);
+    wire::AppendFullRecord(full, RecordKind::IrqSwitch, 7, 0, 0, 0, 9);
+    wire::AppendFullRecord(full, RecordKind::FunctionEnter, 9, 0xFFFFFFFF, 0, 15, 0);
+    wire::AppendFullRecord(full, RecordKind::FunctionExit, 255, 0, 0, 0, 0);
+    EXPECT_EQ(DecodeAll(full, RecordLayout::Full).records,
+              (std::vector<SampleRecord>{
+                  R(1005, 100, 7, 10, 3, RecordKind::TaskSwitch),
+                  R(2002, 1, 2, 0, 4, RecordKind::UserEvent),
+                  R(7, 0, 0, 0, 9, RecordKind::IrqSwitch),
+                  R(5009, 0xFFFFFFFF, 0, 1, 0, RecordKind::FunctionEnter),
+                  R(5255, 0, 0, 0, 0, RecordKind::FunctionExit),
+              }));
 
-TEST(RecordDecoder, SimpleRecords) {
-    Bytes p;
-    wire::AppendSimpleRecord(p, RecordKind::TaskSwitch, 5, 250);
-    wire::AppendSimpleRecord(p, RecordKind::UserEvent, 1, 9);
-    wire::AppendSimpleRecord(p, RecordKind::IrqSwitch, 4, 0); // needs 7 bytes: all present
-    const Decoded d = DecodeAll(p, RecordLayout::Simple);
-    const std::vector<SampleRecord> expected = {
-        R(1005, 0, 0, 0, 250, RecordKind::TaskSwitch),
-        R(2001, 9, 0, 0, 9, RecordKind::UserEvent),
-        R(4, 0, 0, 0, 0, RecordKind::IrqSwitch),
-    };
-    EXPECT_EQ(d.records, expected);
+    Bytes simple;
+    wire::AppendSimpleRecord(simple, RecordKind::TaskSwitch, 5, 250);
+    wire::AppendSimpleRecord(simple, RecordKind::UserEvent, 1, 9);
+    wire::AppendSimpleRecord(simple, RecordKind::IrqSwitch, 4, 0); // needs 7 bytes: all present
+    EXPECT_EQ(DecodeAll(simple, RecordLayout::Simple).records,
+              (std::vector<SampleRecord>{
+                  R(1005, 0, 0, 0, 250, RecordKind::TaskSwitch),
+                  R(2001, 9, 0, 0, 9, RecordKind::UserEvent),
+                  R(4, 0, 0, 0, 0, RecordKind::IrqSwitch),
+              }));
 }
 
 TEST(RecordDecoder, EmptyPayloadIsRefusedAndKeepsTheCarry) {
@@ -110,6 +108,7 @@ TEST(RecordDecoder, AnySplitOfThePayloadGivesTheSameRecords) {
     const Decoded whole = DecodeAll(p, RecordLayout::Full);
     ASSERT_EQ(whole.records.size(), 30u);
     ASSERT_EQ(whole.blocks.size(), 5u);
+    ASSERT_EQ(whole.scan.unknownRecords, 6u);
     for (std::size_t cut = 1; cut < p.size(); ++cut) {
         RecordDecoder d;
         StreamTiming timing;
@@ -119,6 +118,7 @@ TEST(RecordDecoder, AnySplitOfThePayloadGivesTheSameRecords) {
         a.blocks.insert(a.blocks.end(), b.blocks.begin(), b.blocks.end());
         ASSERT_EQ(a.records, whole.records) << "cut at " << cut;
         ASSERT_EQ(a.blocks, whole.blocks) << "cut at " << cut;
+        ASSERT_EQ(a.scan.unknownRecords + b.scan.unknownRecords, 6u) << "cut at " << cut;
     }
 }
 
@@ -146,6 +146,8 @@ TEST(RecordDecoder, RawBlockLongerThanOneBatchIsCarriedUntilWhole) {
         const Decoded got = DecodeAll(d, part, RecordLayout::Full, timing);
         blocks += got.blocks.size();
         records += got.records.size();
+        // Every part holds a piece of the block: it is open, or it was taken whole.
+        EXPECT_TRUE(got.scan.rawBlockOpen || got.scan.rawBlocks == 1) << "part at " << at;
         if (!got.blocks.empty()) {
             EXPECT_EQ(got.blocks[0].second.size(), 5000u);
         }
@@ -154,16 +156,36 @@ TEST(RecordDecoder, RawBlockLongerThanOneBatchIsCarriedUntilWhole) {
     EXPECT_EQ(records, 1u);
 }
 
-TEST(RecordDecoder, ImplausibleRawBlockLengthIsSkipped) {
-    Bytes p{0x55, 0x88, 0x01, 0xFF, 0xFF, 0xFF, 0x7F};
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 2, 0, 0, 0, 0);
-    RecordDecoder d;
-    StreamTiming timing;
-    const Decoded got = DecodeAll(d, p, RecordLayout::Full, timing);
-    EXPECT_TRUE(got.blocks.empty());
-    ASSERT_EQ(got.records.size(), 1u);
-    EXPECT_EQ(got.records[0].id, 1002u);
-    EXPECT_EQ(d.carrySize(), 0u);
+// A stretch of bytes that names no record counts once; zero filler does not count.
+TEST(RecordDecoder, UnknownRecordsCountTheStretchesSearchedThrough) {
+    const auto record = [](Bytes& p) {
+        wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
+    };
+    struct Case {
+        const char* name;
+        Bytes between;
+        std::size_t unknown;
+    };
+    const Case cases[] = {
+        {"nothing", {}, 0},
+        {"stray bytes", {0x01, 0x02, 0x55}, 1},
+        {"zero filler", {0, 0, 0, 0}, 0},
+        {"filler then a stray byte", {0, 0, 0x07, 0}, 1},
+        {"an unknown header", {0x55, 0x77, 0x01}, 1},
+        {"a raw block of impossible length", {0x55, 0x88, 0x01, 0xFF, 0xFF, 0xFF, 0x7F}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes p;
+        record(p);
+        p.insert(p.end(), c.between.begin(), c.between.end());
+        record(p);
+        p.insert(p.end(), c.between.begin(), c.between.end());
+        record(p);
+        const Decoded got = DecodeAll(p, RecordLayout::Full);
+        EXPECT_EQ(got.records.size(), 3u);
+        EXPECT_EQ(got.scan.unknownRecords, 2 * c.unknown);
+    }
 }
 
 TEST(RecordDecoder, ExternalTsRecordsAreTimedFromTheStream) {
@@ -199,12 +221,11 @@ TEST(RecordDecoder, ExternalTsTimeWithoutStreamTimesIsZero) {
     ASSERT_EQ(got.records.size(), 5u);
     for (const SampleRecord& r : got.records)
         EXPECT_EQ(r.value3, 0u);
-}
-
-TEST(RecordDecoder, ExternalTsHeaderWithoutSevenBytesIsCarried) {
-    const Decoded got = DecodeAll({0x55, 0xAA, 0x04, 0x00, 0x00}, RecordLayout::ExternalTs);
-    EXPECT_TRUE(got.ok);
-    EXPECT_TRUE(got.records.empty());
+    // A header without the seven bytes a record needs waits for them.
+    RecordDecoder fresh;
+    EXPECT_TRUE(DecodeAll(fresh, {0x55, 0xAA, 0x04, 0x00, 0x00}, RecordLayout::ExternalTs, timing)
+                    .records.empty());
+    EXPECT_EQ(fresh.carrySize(), 5u);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <ctime>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 
 namespace zuta::test {
@@ -89,17 +91,77 @@ TEST(RunBuilding, FirstSwitchClosesNoRunAndEventsWaitForTheFirstRun) {
     EXPECT_EQ(f.Samples().size(), 2u);
 }
 
-TEST(RunBuilding, UnknownFunctionsAreNamedAndTheNameIsSaved) {
+TEST(RunBuilding, UnknownFunctionsAreNamedAndTheNamesSavedOncePerBatch) {
     StoreFixture f;
-    f.Payload(Full({Rec(5012, 0, 0, 0, 0, 0, RecordKind::FunctionExit)}));
+    f.Payload(Full({Rec(5012, 0, 0, 0, 0, 0, RecordKind::FunctionExit),
+                    Rec(5013, 0, 0, 0, 0, 0, RecordKind::FunctionEnter),
+                    Rec(5014, 0, 0, 0, 0, 0, RecordKind::FunctionEnter)}));
     EXPECT_EQ(f.Task(5012).name, "Fn12");
     EXPECT_EQ(f.Task(5012).type, kTypeFunctionExit);
     EXPECT_EQ(f.store.ReadString("Fn Mapping", "0"), "Fn12 , 12");
+    EXPECT_EQ(f.store.ReadString("Fn Mapping", "2"), "Fn14 , 14");
+    EXPECT_EQ(f.store.commitCount(), 1u);
 
     // A known name is used and nothing new is stored.
     f.data.functionNames().SetName(40, "InitL1");
     f.Payload(Full({Rec(5040, 0, 0, 0, 0, 0, RecordKind::FunctionEnter)}));
     EXPECT_EQ(f.Task(5040).name, "InitL1");
+    EXPECT_EQ(f.store.commitCount(), 1u);
+}
+
+// A settings store that runs a probe before every commit.
+class ProbedStore : public host::ISettingsStore {
+public:
+    std::uint32_t ReadInt(std::string_view section, std::string_view key,
+                          std::uint32_t defaultValue) const override {
+        return inner.ReadInt(section, key, defaultValue);
+    }
+    void WriteInt(std::string_view section, std::string_view key, std::uint32_t value) override {
+        inner.WriteInt(section, key, value);
+    }
+    std::string ReadString(std::string_view section, std::string_view key) const override {
+        return inner.ReadString(section, key);
+    }
+    void WriteString(std::string_view section, std::string_view key,
+                     std::string_view value) override {
+        inner.WriteString(section, key, value);
+    }
+    bool Commit() override {
+        if (probe)
+            probe();
+        return inner.Commit();
+    }
+
+    host::MemorySettingsStore inner;
+    std::function<void()> probe;
+};
+
+// Saving rewrites and syncs the settings file: the window thread must be able to read the store
+// meanwhile.
+TEST(RunBuilding, NamesAreSavedWithTheStoreFreeForReaders) {
+    ProbedStore store;
+    StoreServices services;
+    RecordingSink sink;
+    CPerformanceData data;
+    services.Connect(data, sink);
+    CPerformanceData::Services withProbe = data.services();
+    withProbe.settingsStore = &store;
+    data.Initialise(withProbe);
+    data.StartCollection();
+    bool readerHeldUp = false;
+    // Kept beyond the probe: a reader still waiting for the lock finishes once it is released.
+    std::future<std::uint32_t> reader;
+    store.probe = [&] {
+        reader = std::async(std::launch::async, [&] { return data.GetTaskCount(); });
+        readerHeldUp = reader.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+    };
+    wire::Bytes framed;
+    wire::FrameWriter().Append(framed, Full({Rec(5012, 0, 0, 0, 0, 0, RecordKind::FunctionExit)}));
+    std::uint32_t result = 0;
+    data.OnDataLinkData(framed.data(), framed.size(), result, true);
+    reader.wait();
+    EXPECT_EQ(store.inner.commitCount(), 1u);
+    EXPECT_FALSE(readerHeldUp);
 }
 
 TEST(RunBuilding, IrqWithoutAMappedNameAndIrqZero) {

@@ -9,9 +9,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Decode(StreamDecoder& d, const Bytes& batch, StreamTiming* timing = nullptr) {
+Bytes Decode(StreamDecoder& d, const Bytes& batch, StreamTiming* timing = nullptr,
+             std::size_t* skipped = nullptr) {
     Bytes payload;
-    d.DecodeFramedStream(batch.data(), batch.size(), payload, timing);
+    const std::size_t n = d.DecodeFramedStream(batch.data(), batch.size(), payload, timing);
+    if (skipped != nullptr)
+        *skipped += n;
     return payload;
 }
 
@@ -22,51 +25,65 @@ TEST(StreamDecoder, FrameMarkersAndStrayBytes) {
         Bytes payload;
         std::uint32_t wraps;
         std::size_t carried;
+        std::size_t skipped;
     };
     const Case cases[] = {
-        {"one frame", {0x02, 0x15, 0x41, 0x00, 0xFE, 0xFF}, {0x41}, 0, 0},
-        {"marker then frame", {0x17, 0xFF, 0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF}, {0x41}, 1, 0},
-        {"ff17 marker", {0xFF, 0x17, 0x00, 0x15, 0x42, 0x00, 0xFF, 0xFF}, {0x42}, 1, 0},
-        {"marker at the very end", {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0xFF, 0x17}, {0x41}, 1, 0},
-        {"tag after sub-tick 4 is no frame", {0x04, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x00}, {}, 0, 5},
-        {"stray byte before a frame", {0x99, 0x01, 0x15, 0x43, 0x00, 0x00, 0x00}, {0x43}, 0, 0},
+        {"one frame", {0x02, 0x15, 0x41, 0x00, 0xFE, 0xFF}, {0x41}, 0, 0, 0},
+        {"marker then frame", {0x17, 0xFF, 0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF}, {0x41}, 1, 0, 0},
+        {"ff17 marker", {0xFF, 0x17, 0x00, 0x15, 0x42, 0x00, 0xFF, 0xFF}, {0x42}, 1, 0, 0},
+        {"marker at the very end",
+         {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0xFF, 0x17},
+         {0x41},
+         1,
+         0,
+         0},
+        {"tag after sub-tick 4 is no frame",
+         {0x04, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x00},
+         {},
+         0,
+         5,
+         2},
+        {"stray bytes before a frame",
+         {0x99, 0x98, 0x01, 0x15, 0x43, 0x00, 0x00, 0x00},
+         {0x43},
+         0,
+         0,
+         2},
         {"trailing stray byte is carried",
          {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x07},
          {0x41},
          0,
-         1},
-        {"only markers", {0xFF, 0x17, 0x17, 0xFF}, {}, 2, 0},
+         1,
+         0},
+        {"only markers", {0xFF, 0x17, 0x17, 0xFF}, {}, 2, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StreamDecoder d;
         StreamTiming timing;
-        EXPECT_EQ(Decode(d, c.batch, &timing), c.payload);
+        Bytes payload;
+        EXPECT_EQ(d.DecodeFramedStream(c.batch.data(), c.batch.size(), payload, &timing),
+                  c.skipped);
+        EXPECT_EQ(payload, c.payload);
         EXPECT_EQ(timing.wrapCount, c.wraps);
         EXPECT_EQ(d.carrySize(), c.carried);
     }
 }
 
-TEST(StreamDecoder, FrameSplitOverTwoBatchesIsJoined) {
+TEST(StreamDecoder, FrameSplitOverBatchesIsJoinedAcrossEmptyOnes) {
     StreamDecoder d;
     EXPECT_TRUE(Decode(d, {0x00, 0x15, 0x41}).empty());
     EXPECT_EQ(d.carrySize(), 3u);
+    EXPECT_TRUE(Decode(d, {}).empty());
     EXPECT_EQ(Decode(d, {0x00, 0xFF, 0xFF}), Bytes{0x41});
     EXPECT_EQ(d.carrySize(), 0u);
-}
-
-TEST(StreamDecoder, CarryOverSurvivesEmptyBatches) {
-    StreamDecoder d;
-    Decode(d, {0x00, 0x15});
-    EXPECT_TRUE(Decode(d, {}).empty());
-    EXPECT_EQ(Decode(d, {0x41, 0x00, 0xFF, 0xFF}), Bytes{0x41});
 }
 
 TEST(StreamDecoder, AnySplitOfTheStreamGivesTheSamePayloadAndTimes) {
     Bytes payload;
     for (int i = 0; i < 40; ++i)
         payload.push_back(static_cast<std::uint8_t>(i * 37));
-    Bytes stream{0x33};             // a stray byte first
+    Bytes stream{0x33, 0x34};       // stray bytes first
     wire::FrameWriter writer(9000); // wraps every few bytes
     writer.Append(stream, payload);
 
@@ -80,14 +97,17 @@ TEST(StreamDecoder, AnySplitOfTheStreamGivesTheSamePayloadAndTimes) {
         const std::size_t cut2 = (cut1 + stream.size()) / 2;
         StreamDecoder d;
         StreamTiming timing;
-        Bytes got = Decode(d, Bytes(stream.begin(), stream.begin() + cut1), &timing);
-        const Bytes b = Decode(d, Bytes(stream.begin() + cut1, stream.begin() + cut2), &timing);
-        const Bytes c = Decode(d, Bytes(stream.begin() + cut2, stream.end()), &timing);
+        std::size_t skipped = 0;
+        Bytes got = Decode(d, Bytes(stream.begin(), stream.begin() + cut1), &timing, &skipped);
+        const Bytes b =
+            Decode(d, Bytes(stream.begin() + cut1, stream.begin() + cut2), &timing, &skipped);
+        const Bytes c = Decode(d, Bytes(stream.begin() + cut2, stream.end()), &timing, &skipped);
         got.insert(got.end(), b.begin(), b.end());
         got.insert(got.end(), c.begin(), c.end());
         ASSERT_EQ(got, expected) << "cut at " << cut1 << " and " << cut2;
         ASSERT_EQ(timing.wrapCount, wholeTiming.wrapCount);
         ASSERT_EQ(timing.deltas, wholeTiming.deltas);
+        ASSERT_EQ(skipped, 2u) << "cut at " << cut1 << " and " << cut2;
     }
 }
 

@@ -138,11 +138,10 @@ TEST_F(RawLogImportTest, OnlyLinesEndingInALineFeedCount) {
     EXPECT_FALSE(Import(""));
 }
 
-TEST_F(RawLogImportTest, LongLinesAreReadWhole) {
-    const std::string name(300, 'n');
-    ASSERT_TRUE(Import("1:" + name + "_THREAD (5) @7\n1:B_THREAD (6) @9\n")) << error;
-    EXPECT_EQ(f.Task(5).name, name + "_THREAD");
-    EXPECT_THAT(f.Samples(), ElementsAre(Switch(5, 1, 0), Switch(6, 1, 2)));
+TEST_F(RawLogImportTest, LogWithoutAnyClassSuffixIsRefusedAndLeavesNothing) {
+    EXPECT_FALSE(Import("0001:Main (3) @100\nplain\n"));
+    EXPECT_EQ(f.data.GetTaskCount(), 0u);
+    EXPECT_TRUE(f.Samples().empty());
 }
 
 TEST_F(RawLogImportTest, MissingFileLeavesTheStoreAlone) {
@@ -167,13 +166,6 @@ TEST_F(RawLogImportTest, BootLogBecomesTheExpectedSession) {
     const std::string out = f.folder / "boot.zuta";
     ASSERT_TRUE(SaveSessionFile(f.data, out, error)) << error;
     EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(DataFile("boot.expected.zuta")));
-}
-
-TEST_F(RawLogImportTest, MemoryImportMatchesTheFileImport) {
-    ASSERT_TRUE(ImportRawLogData(f.data, ReadFileBytes(DataFile("boot.log")), error)) << error;
-    const auto samples = f.Samples();
-    ASSERT_TRUE(ImportRawLog(f.data, DataFile("boot.log"), error)) << error;
-    EXPECT_EQ(f.Samples(), samples);
 }
 
 } // namespace

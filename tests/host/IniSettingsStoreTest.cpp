@@ -4,7 +4,10 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -48,8 +51,8 @@ TEST(IniDocument, ReadsValuesAsWritten) {
     };
     for (const Case& c : cases) {
         const IniDocument doc = IniDocument::Parse(std::string("[s]\n") + c.line + "\n");
-        const std::string* value = doc.Find("s", "k");
-        ASSERT_NE(value, nullptr) << c.line;
+        const std::optional<std::string> value = doc.Find("s", "k");
+        ASSERT_TRUE(value) << c.line;
         EXPECT_EQ(*value, c.value) << c.line;
     }
 }
@@ -86,8 +89,8 @@ TEST(IniDocument, EncodedValuesReadBackExactly) {
     const IniDocument back = IniDocument::Parse(text, &issues);
     EXPECT_TRUE(issues.empty());
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::string* value = back.Find("odd", "v" + std::to_string(i));
-        ASSERT_NE(value, nullptr);
+        const std::optional<std::string> value = back.Find("odd", "v" + std::to_string(i));
+        ASSERT_TRUE(value);
         EXPECT_EQ(*value, values[i]) << i;
     }
     // Line ends inside values never add lines: the header and one line per value.
@@ -102,14 +105,10 @@ TEST(IniDocument, UntouchedTextIsRewrittenAsItStands) {
     EXPECT_EQ(IniDocument::Parse(lf).Serialize(), lf);
     const std::string crlf = "\xEF\xBB\xBF[A]\r\nx=1\r\n\r\n[B]\r\n";
     EXPECT_EQ(IniDocument::Parse(crlf).Serialize(), crlf);
+    // The byte order mark is not part of the first section's name.
+    EXPECT_EQ(IniDocument::Parse(crlf).Find("A", "x"), "1");
     EXPECT_EQ(IniDocument::Parse("").Serialize(), "");
     EXPECT_EQ(IniDocument::Parse("[A]\nx=1").Serialize(), "[A]\nx=1\n");
-}
-
-TEST(IniDocument, ByteOrderMarkIsNotPartOfTheFirstSection) {
-    const IniDocument doc = IniDocument::Parse("\xEF\xBB\xBF[A]\nx=1\n");
-    ASSERT_NE(doc.Find("A", "x"), nullptr);
-    EXPECT_EQ(*doc.Find("A", "x"), "1");
 }
 
 TEST(IniDocument, BadLinesAreReportedAndKept) {
@@ -120,7 +119,7 @@ TEST(IniDocument, BadLinesAreReportedAndKept) {
     EXPECT_EQ(IssueLines(issues), (std::vector<std::size_t>{1, 5, 6, 7, 9}));
     EXPECT_EQ(doc.Serialize(), text + "\n");
 
-    EXPECT_EQ(doc.Find("", "key before"), nullptr);
+    EXPECT_FALSE(doc.Find("", "key before"));
     EXPECT_EQ(*doc.Find("Good", "a"), "1");
     EXPECT_EQ(*doc.Find("Tail", "b"), "2");
     EXPECT_EQ(*doc.Find("Commented", "c"), "3");
@@ -130,12 +129,56 @@ TEST(IniDocument, BadLinesAreReportedAndKept) {
     EXPECT_EQ(doc.Keys("Commented"), (std::vector<std::string>{"c"}));
 }
 
+TEST(IniDocument, IssuesAreListedUpToABound) {
+    std::string text;
+    for (std::size_t i = 0; i < IniDocument::kMaxIssues + 50; ++i)
+        text += "not understood\n";
+    std::vector<IniParseIssue> issues;
+    const IniDocument doc = IniDocument::Parse(text, &issues);
+    ASSERT_EQ(issues.size(), IniDocument::kMaxIssues + 1);
+    EXPECT_EQ(issues.back().line, IniDocument::kMaxIssues + 1);
+    EXPECT_NE(issues.back().message.find("not listed"), std::string::npos);
+    EXPECT_EQ(doc.Serialize(), text);
+}
+
+// Many writes over many sections, values growing and shrinking so that the text is compacted on
+// the way: every value reads back as a plain map of the writes has it, before and after a rewrite.
+TEST(IniDocument, ManyWritesReadBackAsAPlainMapHasThem) {
+    IniDocument doc = IniDocument::Parse("; head\n[S0]\nk0=first\n\n; about S1\n[S1]\n");
+    std::map<std::pair<std::string, std::string>, std::string> model{{{"S0", "k0"}, "first"}};
+    std::uint64_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::uint32_t>(seed >> 33);
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string section = "S" + std::to_string(next() % 40);
+        const std::string key = "k" + std::to_string(next() % 50);
+        std::string value(next() % 3 == 0 ? 200 + next() % 600 : next() % 12, 'a' + next() % 26);
+        if (next() % 5 == 0)
+            value = " padded\n" + value;
+        const bool same = model.count({section, key}) && model[{section, key}] == value;
+        EXPECT_EQ(doc.Set(section, key, value),
+                  same ? IniDocument::SetResult::Unchanged : IniDocument::SetResult::Changed);
+        model[{section, key}] = value;
+    }
+    const IniDocument reread = IniDocument::Parse(doc.Serialize());
+    for (const auto& [name, value] : model) {
+        ASSERT_EQ(doc.Find(name.first, name.second), value) << name.first << " " << name.second;
+        ASSERT_EQ(reread.Find(name.first, name.second), value);
+    }
+    EXPECT_EQ(doc.Sections().size(), 40u);
+    EXPECT_EQ(reread.Sections(), doc.Sections());
+    EXPECT_EQ(reread.Keys("S7"), doc.Keys("S7"));
+    EXPECT_TRUE(doc.Serialize().starts_with("; head\n[S0]\nk0="));
+}
+
 TEST(IniDocument, NamesAreCaseSensitive) {
     const IniDocument doc = IniDocument::Parse("[Sec]\nKey=upper\nkey=lower\n[sec]\nKey=other\n");
     EXPECT_EQ(*doc.Find("Sec", "Key"), "upper");
     EXPECT_EQ(*doc.Find("Sec", "key"), "lower");
     EXPECT_EQ(*doc.Find("sec", "Key"), "other");
-    EXPECT_EQ(doc.Find("SEC", "Key"), nullptr);
+    EXPECT_FALSE(doc.Find("SEC", "Key"));
 }
 
 TEST(IniDocument, NewKeysFollowTheLastKeyOfTheirSection) {
@@ -209,44 +252,57 @@ TEST(IniSettingsStore, MissingFileIsAnEmptyStoreAndCommitCreatesFolders) {
     EXPECT_EQ(std::filesystem::directory_iterator(dir / "a/b")->path().filename(), "settings.ini");
 }
 
-TEST(IniSettingsStore, FailedCommitKeepsTheOldFile) {
+TEST(IniSettingsStore, FailedCommitKeepsTheOldFileAndThePendingWrites) {
     TempFolder dir;
-    // The temporary file beside it needs a longer name than the folder allows.
-    const std::string path = dir / std::string(250, 'n');
-    WriteFileBytes(path, "[s]\nk=old\n");
-    IniSettingsStore store(path);
-    ASSERT_EQ(store.ReadString("s", "k"), "old");
-
-    store.WriteString("s", "k", "new");
-    EXPECT_FALSE(store.Commit());
-    EXPECT_FALSE(store.lastError().empty());
-    EXPECT_EQ(ReadFileBytes(path), "[s]\nk=old\n");
+    // The temporary file beside the first needs a longer name than the folder allows; the folder
+    // of the second cannot be made.
+    const std::string longName = dir / std::string(250, 'n');
+    WriteFileBytes(longName, "[s]\nk=old\n");
+    WriteFileBytes(dir / "plain", "not a folder");
+    for (const std::string& path : {longName, dir / "plain/settings.ini"}) {
+        IniSettingsStore store(path);
+        store.WriteString("s", "k", "new");
+        EXPECT_FALSE(store.Commit());
+        EXPECT_FALSE(store.lastError().empty());
+        EXPECT_EQ(store.ReadString("s", "k"), "new");
+    }
+    EXPECT_EQ(ReadFileBytes(longName), "[s]\nk=old\n");
+    EXPECT_EQ(ReadFileBytes(dir / "plain"), "not a folder");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
-              1);
-    // The write is still pending, not lost.
-    EXPECT_EQ(store.ReadString("s", "k"), "new");
+              2);
 }
 
-TEST(IniSettingsStore, CommitFailsWhenTheFolderCannotBeMade) {
+// What cannot be read as a settings file is refused at once, without waiting for a FIFO's writer
+// or reading a device that never ends, and is never overwritten.
+TEST(IniSettingsStore, WhatIsNoSettingsFileIsRefusedAndNeverOverwritten) {
     TempFolder dir;
-    WriteFileBytes(dir / "plain", "not a folder");
-    IniSettingsStore store(dir / "plain/settings.ini");
-    store.WriteString("s", "k", "v");
-    EXPECT_FALSE(store.Commit());
-    EXPECT_FALSE(store.lastError().empty());
-    EXPECT_EQ(ReadFileBytes(dir / "plain"), "not a folder");
-}
-
-TEST(IniSettingsStore, UnreadableFileIsNeverOverwritten) {
-    TempFolder dir;
-    const std::string path = dir / "settings.ini";
-    std::filesystem::create_directory(path);
-    IniSettingsStore store(path);
-    EXPECT_FALSE(store.Reload());
-    store.WriteString("s", "k", "v");
-    EXPECT_FALSE(store.Commit());
-    EXPECT_TRUE(std::filesystem::is_directory(path));
+    std::filesystem::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    // Sparse: it takes no room, but its size is past the bound.
+    WriteFileBytes(dir / "huge.ini", "[s]\n");
+    std::filesystem::resize_file(dir / "huge.ini", IniSettingsStore::kMaxFileSize + 1);
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir / "folder", "it is a folder"},
+        {dir / "fifo", "it is not a regular file"},
+        {"/dev/zero", "it is not a regular file"},
+        {dir / "huge.ini", "it is larger than 256 MiB"},
+    };
+    for (const Case& c : cases) {
+        IniSettingsStore store(c.path);
+        EXPECT_EQ(store.lastError(), "cannot read '" + c.path + "': " + c.reason);
+        EXPECT_FALSE(store.Reload());
+        store.WriteString("s", "k", "v");
+        EXPECT_FALSE(store.Commit());
+        EXPECT_NE(store.lastError().find("could not be read"), std::string::npos);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+    EXPECT_EQ(std::filesystem::file_size(dir / "huge.ini"), IniSettingsStore::kMaxFileSize + 1);
 }
 
 TEST(IniSettingsStore, RefusedWriteFailsTheCommitButKeepsTheOthers) {
@@ -260,16 +316,6 @@ TEST(IniSettingsStore, RefusedWriteFailsTheCommitButKeepsTheOthers) {
     EXPECT_NE(store.lastError().find("bad=key"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(path), "[s]\ngood=1\n");
     EXPECT_TRUE(store.Commit());
-}
-
-TEST(IniSettingsStore, ReloadDropsUncommittedWrites) {
-    TempFolder dir;
-    const std::string path = dir / "s.ini";
-    WriteFileBytes(path, "[s]\nk=disk\n");
-    IniSettingsStore store(path);
-    store.WriteString("s", "k", "memory");
-    EXPECT_TRUE(store.Reload());
-    EXPECT_EQ(store.ReadString("s", "k"), "disk");
 }
 
 TEST(IniSettingsStore, WritersAndReadersOnSeveralThreads) {

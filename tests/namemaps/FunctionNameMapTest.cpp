@@ -93,13 +93,26 @@ TEST(FunctionNameMap, LoadRules) {
     EXPECT_EQ(LoadFrom({"A , 1", "B , 1", "", "C , 2"}), (Entries{{1, "B"}}));
 }
 
-TEST(FunctionNameMap, LoadReadsAtMost256Values) {
-    std::vector<std::string> values;
-    for (int i = 0; i < 300; ++i)
-        values.push_back("Fn" + std::to_string(i) + " , " + std::to_string(i));
-    const Entries loaded = LoadFrom(values);
-    EXPECT_EQ(loaded.size(), 256u);
-    EXPECT_EQ(loaded.rbegin()->first, 255u);
+// Values are read up to the first empty or absent one, however many there are; numbers are
+// written signed and read back whole.
+TEST(FunctionNameMap, EveryStoredValueSurvivesARestart) {
+    MemorySettingsStore store;
+    {
+        FunctionNameMap map(&store);
+        for (std::uint32_t i = 0; i < 300; ++i)
+            map.SetName(i, "Fn" + std::to_string(i));
+        map.SetName(4000000000u, "Big");
+        map.Save();
+    }
+    EXPECT_EQ(store.ReadString(kSection, "299"), "Fn299 , 299");
+    EXPECT_EQ(store.ReadString(kSection, "300"), "Big , -294967296");
+    FunctionNameMap map(&store);
+    ASSERT_TRUE(map.Load());
+    EXPECT_EQ(map.size(), 301u);
+    std::string name;
+    EXPECT_TRUE(map.Lookup(299, name));
+    EXPECT_TRUE(map.Lookup(4000000000u, name));
+    EXPECT_EQ(name, "Big");
 }
 
 TEST(FunctionNameMap, LoadReplacesWhatTheMapHeld) {
@@ -131,17 +144,6 @@ TEST(FunctionNameMap, LookupAndEntriesByPosition) {
     EXPECT_EQ(name, "");
     EXPECT_TRUE(map.Lookup(5, name));
     EXPECT_EQ(name, "A");
-}
-
-TEST(FunctionNameMap, LearnedDefaultNameIsStoredAtOnce) {
-    MemorySettingsStore store;
-    FunctionNameMap map(&store);
-    map.Load();
-    std::string name;
-    ASSERT_FALSE(map.Lookup(5012 - 5000, name));
-    map.SetName(12, "Fn12");
-    map.Save();
-    EXPECT_EQ(store.ReadString(kSection, "0"), "Fn12 , 12");
 }
 
 TEST(FunctionNameMap, NewNumberShiftsLaterPositionsAndLeavesTheRest) {

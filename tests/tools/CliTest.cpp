@@ -1,6 +1,8 @@
+#include "support/SilentTarget.h"
 #include "support/TempFolder.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -87,24 +89,88 @@ TEST_F(Cli, ReplaySavesASessionThatConvertsAndExports) {
     EXPECT_TRUE(rows[0].contains("color"));
 }
 
-TEST_F(Cli, FailuresGiveOneLineAndANonZeroExit) {
+TEST_F(Cli, EachCauseHasItsExitStatusAndOneLine) {
     struct Case {
         std::string args;
+        int status;
         std::string message;
     };
     std::ofstream(dir_ / "bad.zuta") << "DCRaw , 4 , 1\n";
+    std::ofstream(dir_ / "empty.zcap") << "ZUTACAP1";
+    std::ofstream(dir_ / "boot.log") << ReadFileBytes(ZUTA_TEST_DATA_DIR "/files/boot.log");
+    std::ofstream(dir_ / "old.zuta") << "keep";
     std::ofstream(dir_ / "bad.zcap") << "NOTACAPT";
-    const Case cases[] = {
-        {"table bad.zuta", "Unsupported ZUTA file version"},
-        {"replay bad.zcap", "not a ZUTA capture"},
-        {"dump notes.txt", "notes.txt"},
-    };
     std::ofstream(dir_ / "notes.txt") << "x";
+    const Case cases[] = {
+        {"table bad.zuta", 1, "Unsupported ZUTA file version"},
+        {"replay bad.zcap", 1, "not a ZUTA capture"},
+        {"dump notes.txt", 1, "notes.txt"},
+        {"table '" + kCapture + "' --sort nosuch", 2, "no column 'nosuch'"},
+        {"collect --simulate --seconds nan -o o.zuta", 2, "--seconds"},
+        {"collect --simulate --seconds 1e308 -o o.zuta", 2, "--seconds"},
+        {"table bad.zuta --clock inf", 2, "--clock"},
+        {"import boot.log -o ./boot.log", 2, "is the raw log being imported"},
+        {"collect --agent 127.0.0.1:1 --fault drop -o o.zuta", 2, "--fault needs --simulate"},
+        {"collect --simulate -o missing/o.zuta", 3, "does not exist"},
+        {"export '" + kCapture + "' -o missing/a.txt", 3, "missing/a.txt"},
+        {"replay empty.zcap -o old.zuta", 4, "yielded no sample"},
+        // A bracketed IPv6 address is an address: the target is not there, not a usage mistake.
+        {"collect -q --agent [::1]:1 -o o.zuta", 6, "cannot reach the target at ::1:1"},
+    };
     for (const Case& c : cases) {
         const Result r = Run(c.args);
-        EXPECT_NE(r.exitCode, 0) << c.args;
+        EXPECT_EQ(r.exitCode, c.status) << c.args << ": " << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args << ": " << r.err;
+        if (c.status != 2) { // CLI11 adds a hint line to its own usage errors
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args << ": " << r.err;
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(dir_ / "old.zuta"), "keep");
+    EXPECT_EQ(ReadFileBytes(dir_ / "boot.log"),
+              ReadFileBytes(ZUTA_TEST_DATA_DIR "/files/boot.log"));
+    EXPECT_FALSE(fs::exists(dir_ / "o.zuta"));
+}
+
+TEST_F(Cli, NamesThatAreNotUtf8AndExportToStandardOutput) {
+    std::string session = ReadFileBytes(ZUTA_TEST_DATA_DIR "/files/session_v2.zuta");
+    session.replace(session.find("Timer_HISR"), 5, "Tim\xe9r");
+    std::ofstream(dir_ / "latin1.zuta", std::ios::binary) << session;
+    for (const char* command : {"dump latin1.zuta", "table latin1.zuta --json"}) {
+        const Result r = Run(command);
+        ASSERT_EQ(r.exitCode, 0) << command << ": " << r.err;
+        EXPECT_NE(r.out.find("Tim\xef\xbf\xbdr_HISR"), std::string::npos) << command;
+        EXPECT_TRUE(nlohmann::json::accept(r.out)) << command;
+    }
+    const Result exported = Run("export -q '" + kCapture + "' -o -");
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    EXPECT_EQ(exported.out.rfind("TaskName;TaskID;", 0), 0u);
+    EXPECT_NE(exported.out.find("CommPM_L"), std::string::npos);
+}
+
+TEST_F(Cli, ACollectionCutShortIsSavedAndSaysSo) {
+    const Result r = Run("collect --simulate --seconds 0.5 -q --fault drop@0.1 -o cut.zuta");
+    EXPECT_EQ(r.exitCode, 5) << r.err;
+    EXPECT_NE(r.err.find("bytes skipped"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(dir_ / "cut.zuta"));
+}
+
+TEST_F(Cli, CollectFromATargetThatNeverAnswersGivesUpWithinSeconds) {
+    using Kind = zuta::test::SilentTarget::Kind;
+    struct Case {
+        Kind kind;
+        const char* message;
+    };
+    for (const Case c : {Case{Kind::ConnectHangs, "cannot reach the target at 127.0.0.1:"},
+                         Case{Kind::TakesConnections, "did not answer"}}) {
+        const zuta::test::SilentTarget target(c.kind);
+        ASSERT_NE(target.port(), 0);
+        const auto start = std::chrono::steady_clock::now();
+        const Result r =
+            Run("collect -q -o out.zuta --agent 127.0.0.1:" + std::to_string(target.port()));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
     EXPECT_FALSE(fs::exists(dir_ / "out.zuta"));
 }

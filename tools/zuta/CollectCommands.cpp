@@ -5,17 +5,18 @@
 #include "collection/CollectionController.h"
 #include "collection/CollectionView.h"
 #include "collection/TaskTable.h"
-#include "files/SessionFile.h"
-#include "files/TextExport.h"
+#include "engine/WireFormat.h"
 #include "link/HostLink.h"
 #include "link/LinkCapture.h"
 #include "link/TcpStream.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -46,33 +47,8 @@ struct CollectOptions {
     std::uint64_t seed = 1;
     std::string truth;
     std::string outDir = "zuta-demo";
+    std::vector<std::string> faults;
     StoreOptions store;
-};
-
-[[noreturn]] void Fail(const std::string& message, int code = 1) {
-    std::cerr << "zuta: " << message << '\n';
-    throw CLI::RuntimeError(code);
-}
-
-// The view of the command line: link threads only queue; the main loop does the work.
-class ConsoleView : public ICollectionView {
-public:
-    void PostNotification(std::uint32_t command, std::uint32_t code) override {
-        std::lock_guard lock(mutex_);
-        queued_.emplace_back(command, code);
-    }
-    void RefreshTableNow() override {}
-    void RunNewTaskData() override {}
-    void ArmTableRefresh() override {}
-
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> Take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(queued_, {});
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> queued_;
 };
 
 // The live table, laid out as the window shows it.
@@ -87,6 +63,8 @@ std::string Bytes(std::uint64_t n) {
 
 struct CollectResult {
     bool truthMatches = false;
+    // Why the collection ended before its time; empty when it ran its course.
+    std::string cutShort;
     agent::GroundTruth truth;
 };
 
@@ -113,68 +91,85 @@ CollectResult Collect(Session& session, const CollectOptions& options) {
         agentOptions.seed = options.seed;
         agentOptions.duration = options.seconds;
         agentOptions.holdStream = true;
+        for (const std::string& text : options.faults) {
+            agent::Fault fault;
+            if (!agent::ParseFault(text, fault))
+                Fail("unknown fault '" + text + "'", kExitUsage);
+            agentOptions.faults.push_back(fault);
+        }
         simulated = std::make_unique<agent::CollectorAgent>(agentOptions);
         std::string error;
         if (!simulated->Start(error))
-            Fail("cannot start the simulated target: " + error);
+            Fail("cannot start the simulated target: " + error, kExitNoTarget);
         port = simulated->port();
     } else if (!link::ParseHostPort(options.agent, host, port)) {
-        Fail("--agent needs HOST:PORT, not '" + options.agent + "'", 2);
+        Fail("--agent needs HOST:PORT or [IPv6]:PORT, not '" + options.agent + "'", kExitUsage);
     }
 
-    ConsoleView view;
+    const std::string address = host + ":" + std::to_string(port);
     link::HostLink hostLink(link::TcpLinkOpener(host, port));
     std::unique_ptr<link::LinkCapture> capture;
     if (!options.capture.empty()) {
         capture = std::make_unique<link::LinkCapture>(session.settings().tlnPort);
         std::string error;
         if (!capture->Open(options.capture, error))
-            Fail(error);
+            Fail(error, kExitCannotWrite);
         hostLink.SetTap(capture.get());
     }
-    CollectionServices services;
-    services.data = &session.data();
-    services.settings = &session.settings();
-    services.output = &session.output();
-    services.commandLink = &hostLink;
-    services.dataLink = &hostLink;
-    services.resolver = &hostLink;
-    services.view = &view;
-    auto controller = std::make_unique<CollectionController>(services);
-
-    if (!controller->Start())
-        Fail("cannot reach the target at " + host + ":" + std::to_string(port) + ": " +
-             hostLink.lastError());
+    // Opened here, within the link's time limit, so a target that does not answer is one line.
+    // The capture is tapped first: the target names its senders as soon as it is connected.
+    if (!hostLink.Open({}))
+        Fail("cannot reach the target at " + address + ": " + hostLink.lastError(), kExitNoTarget);
+    session.output().SetEcho(!session.options().quiet);
+    // The session's collection goes on this link for the time of the collection.
+    CollectionController& controller =
+        session.collection().ConnectLinks(&hostLink, &hostLink, &hostLink);
+    // A failure leaves the collection off this link before the link goes.
+    const auto failOnLink = [&](const std::string& message) {
+        session.collection().ConnectLinks(nullptr, nullptr, nullptr);
+        Fail(message, kExitNoTarget);
+    };
+    if (!controller.Start())
+        failOnLink("cannot start a collection at the target at " + address);
     g_interrupted = 0;
     const auto previous = std::signal(SIGINT, OnInterrupt);
     const auto start = Clock::now();
     const bool showProgress = !session.options().quiet && ::isatty(2) != 0;
-    std::size_t storeNotes = 0;
+    CollectResult result;
     bool released = false;
     auto lastShown = Clock::time_point{};
-    while (controller->collecting() && g_interrupted == 0) {
+    while (controller.collecting() && g_interrupted == 0) {
         // Notifications reach the controller here, on this thread, as they reach the window.
-        const auto posted = session.notifications().Take();
-        for (; storeNotes < posted.size(); ++storeNotes)
-            if (posted[storeNotes].first == host::kNotifyStatus)
-                controller->HandleStatusNotification(posted[storeNotes].second);
-        for (const auto& [command, code] : view.Take())
-            if (command == host::kNotifyStatus)
-                controller->HandleStatusNotification(code);
-        if (!controller->collecting())
+        for (const auto& [command, code] : session.notifications().Take()) {
+            if (command != host::kNotifyStatus)
+                continue;
+            if (code == host::kCodeCorruptedData && controller.collecting())
+                result.cutShort = "corrupted data received";
+            else if (code == host::kCodeLinkClosed && controller.collecting())
+                result.cutShort = "the link to the target was lost";
+            controller.HandleStatusNotification(code);
+        }
+        if (!controller.collecting())
             break;
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        // A target that took the connections but never answers "Start" ends the command too.
+        const double answerLimit =
+            simulated ? 10.0 : std::chrono::duration<double>(link::kConnectTimeout).count();
+        if (!released && !controller.endpoint().started() && elapsed > answerLimit) {
+            std::signal(SIGINT, previous);
+            failOnLink("the target at " + address + " did not answer: no message from \"" +
+                       wire::kAgentIdentity + "\" came on diag port " +
+                       std::to_string(session.settings().diagPort));
+        }
         if (simulated) {
             // The simulated target streams once the module has its answer, and ends by itself.
-            if (!released && controller->endpoint().started()) {
+            if (!released && controller.endpoint().started()) {
                 simulated->ReleaseStream();
                 released = true;
             }
             if (released && simulated->WaitStreamEnded(std::chrono::milliseconds(0)) &&
                 hostLink.dataBytesDelivered() >= simulated->streamBytesSent())
                 break;
-            if (!released && elapsed > 10.0)
-                Fail("the simulated target did not answer");
         } else if (elapsed >= options.seconds) {
             break;
         }
@@ -192,16 +187,18 @@ CollectResult Collect(Session& session, const CollectOptions& options) {
     if (showProgress)
         std::fputc('\n', stderr);
     std::signal(SIGINT, previous);
-    controller->Stop();
-    controller.reset();
+    controller.Stop();
+    session.collection().ConnectLinks(nullptr, nullptr, nullptr);
+    session.output().SetEcho(false);
     hostLink.Close();
     if (capture) {
         std::string error;
         if (!capture->Close(error))
-            Fail(error);
+            Fail(error, kExitCannotWrite);
     }
+    if (g_interrupted != 0 && result.cutShort.empty())
+        result.cutShort = "interrupted";
 
-    CollectResult result;
     if (simulated) {
         result.truth = simulated->Truth();
         result.truthMatches = MatchesTruth(session.data(), result.truth);
@@ -213,23 +210,58 @@ CollectResult Collect(Session& session, const CollectOptions& options) {
 void SaveTruth(const agent::GroundTruth& truth, const std::string& path) {
     std::string error;
     if (!truth.Save(path, error))
-        Fail(error);
+        Fail(error, kExitCannotWrite);
+}
+
+// Refuses, before anything is collected, an output whose folder is missing or not writable.
+void CheckWritable(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        Fail("cannot write '" + path + "': the folder '" + folder.string() + "' does not exist",
+             kExitCannotWrite);
+    if (::access(folder.c_str(), W_OK) != 0)
+        Fail("cannot write '" + path + "': " + std::strerror(errno), kExitCannotWrite);
+}
+
+std::size_t SampleCount(Session& session) {
+    return session.data().Read([](const StoreState& s) { return s.samples.size(); });
+}
+
+// The end of a collection command: the status says how the collection went.
+void FinishCollection(const CollectResult& result, bool simulated) {
+    if (simulated)
+        std::cout << "Ground truth of the simulated target: "
+                  << (result.truthMatches ? "matches" : "differs") << '\n';
+    if (!result.cutShort.empty())
+        Fail("the collection ended early: " + result.cutShort + "; what was collected is saved",
+             kExitCutShort);
+    if (simulated && !result.truthMatches)
+        Fail("the collection differs from the simulated target's own count", kExitCutShort);
 }
 
 void RunCollect(const CollectOptions& options) {
     if (options.simulate == !options.agent.empty())
-        Fail("give either --agent HOST:PORT or --simulate", 2);
+        Fail("give either --agent HOST:PORT or --simulate", kExitUsage);
+    if (!options.faults.empty() && !options.simulate)
+        Fail("--fault needs --simulate", kExitUsage);
+    CheckWritable(options.output);
+    if (!options.capture.empty())
+        CheckWritable(options.capture);
     Session session(options.store);
     const CollectResult result = Collect(session, options);
+    ReportDamage(session);
+    if (SampleCount(session) == 0)
+        Fail("nothing was collected; '" + options.output + "' was not written", kExitNoData);
     std::string error;
-    if (!SaveSessionFile(session.data(), options.output, error))
-        Fail(error);
+    if (!session.collection().Save(options.output, error))
+        Fail(error, kExitCannotWrite);
     if (options.simulate && !options.truth.empty())
         SaveTruth(result.truth, options.truth);
     PrintCollectionTable(session);
-    if (options.simulate)
-        std::cout << "Ground truth of the simulated target: "
-                  << (result.truthMatches ? "matches" : "differs") << '\n';
+    FinishCollection(result, options.simulate);
 }
 
 void RunDemo(CollectOptions options) {
@@ -237,7 +269,8 @@ void RunDemo(CollectOptions options) {
     std::error_code ec;
     fs::create_directories(fs::path(options.outDir) / "dumps", ec);
     if (ec)
-        Fail("cannot create " + options.outDir + ": " + ec.message());
+        Fail("cannot create " + options.outDir + ": " + ec.message(), kExitCannotWrite);
+    CheckWritable((fs::path(options.outDir) / "demo.zuta").string());
     // The demo keeps its settings and dumps in its own folder, away from the user's.
     if (options.store.settingsPath.empty())
         options.store.settingsPath = (fs::path(options.outDir) / "settings.ini").string();
@@ -247,33 +280,36 @@ void RunDemo(CollectOptions options) {
     std::cerr << "zuta demo: collecting " << options.seconds
               << " s from the simulated target (seed " << options.seed << ")\n";
     const CollectResult result = Collect(session, options);
+    ReportDamage(session);
+    if (SampleCount(session) == 0)
+        Fail("nothing was collected; nothing was written", kExitNoData);
 
     const std::string sessionPath = (fs::path(options.outDir) / "demo.zuta").string();
     const std::string textPath = (fs::path(options.outDir) / "demo.txt").string();
     const std::string truthPath = (fs::path(options.outDir) / "truth.json").string();
     std::string error;
-    if (!SaveSessionFile(session.data(), sessionPath, error))
-        Fail(error);
+    if (!session.collection().Save(sessionPath, error))
+        Fail(error, kExitCannotWrite);
     TaskTable table;
     table.BuildColumns(session.settings().cpuType, session.settings().simpleMode);
     table.RebuildRows(session.data());
-    if (!WriteTextExport(session.data(), session.settings(), table.IdTexts(), textPath, error))
-        Fail(error);
+    if (!session.collection().ExportText(table.IdTexts(), textPath, error))
+        Fail(error, kExitCannotWrite);
     SaveTruth(result.truth, truthPath);
     PrintCollectionTable(session);
-    std::cout << "Ground truth of the simulated target: "
-              << (result.truthMatches ? "matches" : "differs") << '\n'
-              << "Wrote " << sessionPath << ", " << textPath << " and " << truthPath << '\n';
-    if (!result.truthMatches)
-        throw CLI::RuntimeError(1);
+    std::cout << "Wrote " << sessionPath << ", " << textPath << " and " << truthPath << '\n';
+    FinishCollection(result, true);
 }
 
 void AddCollectOptions(CLI::App& command, CollectOptions& options) {
     command.add_option("--seconds", options.seconds, "How long to collect")
         ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->check(FiniteNumber(0.001, 86400.0));
     command.add_option("--seed", options.seed, "Seed of the simulated target's workload")
         ->capture_default_str();
+    command.add_option("--fault", options.faults,
+                       "With the simulated target: inject a fault, KIND[@SECONDS of simulated "
+                       "time]; KIND is corrupt, drop, badname, disconnect or burst");
     AddStoreOptions(command, options.store);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "agent/NumberOption.h"
+
 #include <CLI/CLI.hpp>
+#include <string>
 
 namespace zuta::cli {
 
@@ -9,5 +12,30 @@ void RegisterReplayCommands(CLI::App& app);     // replay, dump
 void RegisterFileCommands(CLI::App& app);       // table, export, import, convert
 void RegisterCollectCommands(CLI::App& app);    // collect, demo
 void RegisterScreenshotCommands(CLI::App& app); // screenshot
+
+// Exit statuses, the same for the same cause in every command.
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitBadInput = 1,    // an input file cannot be read or holds nothing usable
+    kExitUsage = 2,       // the command line is wrong
+    kExitCannotWrite = 3, // an output cannot be written; an existing one is left as it was
+    kExitNoData = 4,      // the collection or replay yielded no sample; nothing was written
+    kExitCutShort = 5,    // the collection ended early or differs from the target's own count;
+                          // what was collected is written all the same
+    kExitNoTarget = 6,    // the target cannot be reached
+};
+
+// The list of exit statuses, for the help text.
+std::string ExitStatusHelp();
+
+// Prints "zuta: <message>" on stderr and ends the command with `status`.
+[[noreturn]] void Fail(const std::string& message, int status);
+
+using agent::FiniteNumber;
+
+// "-" names standard output.
+inline bool IsStandardOutput(const std::string& path) {
+    return path == "-";
+}
 
 } // namespace zuta::cli

@@ -2,19 +2,17 @@
 #include "Session.h"
 #include "TablePrinter.h"
 #include "collection/TaskTable.h"
-#include "files/RawLogImport.h"
-#include "files/SessionFile.h"
+#include "engine/PerformanceData.h"
 #include "files/TextExport.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace zuta::cli {
 
@@ -29,42 +27,17 @@ struct TableOptions {
     StoreOptions store;
 };
 
-[[noreturn]] void Fail(const std::string& message, int code = 1) {
-    std::cerr << "zuta: " << message << '\n';
-    throw CLI::RuntimeError(code);
-}
-
-// Progress on stderr while a large session file loads, when stderr is a terminal.
-LoadProgress ConsoleProgress(const std::string& path, bool quiet) {
-    if (quiet || ::isatty(2) == 0)
-        return {};
-    auto shown = std::make_shared<int>(-1);
-    return [path, shown](std::uint64_t done, std::uint64_t total) {
-        constexpr std::uint64_t kWorthShowing = 8u << 20;
-        if (total < kWorthShowing)
-            return;
-        const int percent = static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100));
-        if (percent == *shown)
-            return;
-        *shown = percent;
-        std::fprintf(stderr, "\rloading %s: %d%%%s", path.c_str(), percent,
-                     done >= total ? "\n" : "");
-    };
-}
-
 void LoadSession(Session& session, const std::string& path) {
     std::string error;
-    if (!LoadSessionFile(session.data(), path, error,
-                         ConsoleProgress(path, session.options().quiet)))
-        Fail("'" + path + "': " + error);
-    // What a version 3 file set in the settings now applies to the store, as the view does.
-    session.ApplySamplingFlags();
+    if (!session.collection().LoadSession(
+            path, error, ConsoleProgress("loading", path, session.options().quiet)))
+        Fail(error, kExitBadInput);
 }
 
 void Save(Session& session, const std::string& path) {
     std::string error;
-    if (!SaveSessionFile(session.data(), path, error))
-        Fail(error);
+    if (!session.collection().Save(path, error))
+        Fail(error, kExitCannotWrite);
 }
 
 // Column index from a number or a title (case-insensitive) of the table's columns.
@@ -86,14 +59,14 @@ std::size_t SortColumn(const TaskTable& table, const std::string& text) {
     std::string titles;
     for (const auto& column : columns)
         titles += (titles.empty() ? "" : ", ") + column.title;
-    Fail("no column '" + text + "' to sort by (columns: " + titles + ")", 2);
+    Fail("no column '" + text + "' to sort by (columns: " + titles + ")", kExitUsage);
 }
 
 // The table as the window shows it after a load, in the order asked for.
 TaskTable BuildTable(Session& session, const TableOptions& options, TaskTypeCounts& counts) {
     TaskTable table = BuildTaskTable(session, options.percent, counts);
     if (table.rowCount() == 0)
-        Fail("'" + options.input + "' holds no tasks, HISRs or IRQs");
+        Fail("'" + options.input + "' holds no tasks, HISRs or IRQs", kExitBadInput);
     if (!options.sort.empty())
         table.Sort(SortColumn(table, options.sort));
     return table;
@@ -115,13 +88,14 @@ void PrintJson(const TaskTable& table, Session& session) {
         row["color"] = colour.value_or(RgbColour{}).Hex();
         rows.push_back(std::move(row));
     }
-    std::cout << rows.dump(2) << '\n';
+    std::cout << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
 void LoadInput(Session& session, const std::string& path) {
     std::string error;
     if (!session.LoadInput(path, error))
-        Fail(error);
+        Fail(error, kExitBadInput);
+    ReportDamage(session);
 }
 
 void RunTable(const TableOptions& options) {
@@ -140,22 +114,41 @@ void RunExport(const TableOptions& options) {
     LoadInput(session, options.input);
     TaskTypeCounts counts;
     const TaskTable table = BuildTable(session, options, counts);
+    if (IsStandardOutput(options.output)) {
+        std::cout << kTextExportHeader;
+        const std::int64_t clock = ExportClockMhz(session.settings());
+        for (const std::string& id : table.IdTexts()) {
+            TaskRecord task;
+            if (session.data().GetTaskByIdText(id, task))
+                std::cout << FormatExportLine(session.data(), task.id, clock);
+        }
+        return;
+    }
     std::string error;
-    if (!WriteTextExport(session.data(), session.settings(), table.IdTexts(), options.output,
-                         error))
-        Fail(error);
+    if (!session.collection().ExportText(table.IdTexts(), options.output, error))
+        Fail(error, kExitCannotWrite);
+}
+
+// Whether two paths name the same file (both existing), or are the same text.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
 void RunImport(const TableOptions& options) {
+    if (SameFile(options.input, options.output))
+        Fail("'" + options.output + "' is the raw log being imported; choose another output",
+             kExitUsage);
     Session session(options.store);
     std::string error;
-    if (!ImportRawLog(session.data(), options.input, error))
-        Fail("'" + options.input + "': " + error);
+    if (!session.collection().ImportLog(options.input, error))
+        Fail(error, kExitBadInput);
     Save(session, options.output);
 }
 
 void RunConvert(const TableOptions& options) {
     Session session(options.store);
+    // Loading reads the whole file before anything is written, so converting in place is safe.
     LoadSession(session, options.input);
     Save(session, options.output);
 }
@@ -178,13 +171,17 @@ void RegisterFileCommands(CLI::App& app) {
         AddCommand(app, "table", "Print the task table as the window shows it", table, anyInput);
     t->add_flag("--percent", table->percent, "Shares of the whole run instead of absolute counts");
     t->add_option("--sort", table->sort, "Column to sort by: its number or its title");
-    t->add_flag("--json", table->json, "An array of rows, column title to cell text, plus color");
+    t->add_flag("--json", table->json,
+                "An array of rows, column title to cell text, plus color; bytes of names that "
+                "are not UTF-8 are written as U+FFFD");
     t->callback([table] { RunTable(*table); });
 
     auto exported = std::make_shared<TableOptions>();
     CLI::App* e =
         AddCommand(app, "export", "Write the task table as ';'-separated text", exported, anyInput);
-    e->add_option("-o,--output", exported->output, "Text file to write (.txt)")->required();
+    e->add_option("-o,--output", exported->output,
+                  "Text file to write (.txt); - for standard output")
+        ->required();
     e->add_option("--sort", exported->sort, "Column to order the rows by: its number or title");
     e->callback([exported] { RunExport(*exported); });
 

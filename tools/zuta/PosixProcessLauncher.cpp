@@ -1,10 +1,13 @@
 #include "PosixProcessLauncher.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 
 extern char** environ;
 
@@ -39,9 +42,16 @@ host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& reques
         envp.push_back(text.data());
     envp.push_back(nullptr);
 
+    // A group of its own, so that a program stopped at its time limit takes what it started
+    // along.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
     pid_t child = 0;
-    const int spawnError =
-        ::posix_spawn(&child, request.program.c_str(), nullptr, nullptr, argv.data(), envp.data());
+    const int spawnError = ::posix_spawn(&child, request.program.c_str(), nullptr, &attributes,
+                                         argv.data(), envp.data());
+    ::posix_spawnattr_destroy(&attributes);
     if (spawnError != 0) {
         result.error = "cannot run " + request.program + ": " + std::strerror(spawnError);
         return result;
@@ -49,9 +59,26 @@ host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& reques
     result.started = true;
     int status = 0;
     pid_t waited = 0;
-    do {
-        waited = ::waitpid(child, &status, 0);
-    } while (waited < 0 && errno == EINTR);
+    if (request.timeLimit.count() > 0) {
+        // Polled, so a program that hangs (a window waiting for a user) is ended at the limit.
+        const auto deadline = std::chrono::steady_clock::now() + request.timeLimit;
+        while ((waited = ::waitpid(child, &status, WNOHANG)) == 0 ||
+               (waited < 0 && errno == EINTR)) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ::kill(-child, SIGKILL);
+                while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+                }
+                result.error = request.program + " did not finish within " +
+                               std::to_string(request.timeLimit.count() / 1000) + " s";
+                return result;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    } else {
+        do {
+            waited = ::waitpid(child, &status, 0);
+        } while (waited < 0 && errno == EINTR);
+    }
     if (waited < 0) {
         result.error =
             std::string("cannot wait for ") + request.program + ": " + std::strerror(errno);

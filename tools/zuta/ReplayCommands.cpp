@@ -2,7 +2,7 @@
 #include "Session.h"
 #include "StoreJson.h"
 #include "TablePrinter.h"
-#include "files/SessionFile.h"
+#include "engine/PerformanceData.h"
 
 #include <cstdio>
 #include <iostream>
@@ -22,18 +22,22 @@ struct ReplayOptions {
 void Run(const ReplayOptions& options, bool forceJson) {
     Session session(options.store);
     std::string error;
-    if (!session.LoadInput(options.input, error)) {
-        std::cerr << "zuta: " << error << '\n';
-        throw CLI::RuntimeError(1);
-    }
+    if (!session.LoadInput(options.input, error))
+        Fail(error, kExitBadInput);
+    ReportDamage(session);
     if (!options.output.empty()) {
-        if (!SaveSessionFile(session.data(), options.output, error)) {
-            std::cerr << "zuta: cannot save '" << options.output << "': " << error << '\n';
-            throw CLI::RuntimeError(1);
-        }
+        // An empty collection does not replace what the output held.
+        if (session.data().Read([](const StoreState& s) { return s.samples.size(); }) == 0)
+            Fail("'" + options.input + "' yielded no sample; '" + options.output +
+                     "' was not written",
+                 kExitNoData);
+        if (!session.collection().Save(options.output, error))
+            Fail("cannot save '" + options.output + "': " + error, kExitCannotWrite);
     }
     if (options.json || forceJson)
-        std::cout << StoreToJson(session).dump(2) << '\n';
+        std::cout << StoreToJson(session).dump(2, ' ', false,
+                                               nlohmann::json::error_handler_t::replace)
+                  << '\n';
     else
         PrintCollectionTable(session);
 }
@@ -49,7 +53,9 @@ void RegisterReplayCommands(CLI::App& app) {
         ->required()
         ->check(CLI::ExistingFile);
     r->add_option("-o,--output", replay->output, "Write the collection as a session file");
-    r->add_flag("--json", replay->json, "Print the whole store as JSON instead of the table");
+    r->add_flag("--json", replay->json,
+                "Print the whole store as JSON instead of the table; bytes of names that are not "
+                "UTF-8 are written as U+FFFD");
     AddStoreOptions(*r, replay->store);
     r->callback([replay] { Run(*replay, false); });
 
@@ -58,7 +64,9 @@ void RegisterReplayCommands(CLI::App& app) {
     d->add_option("FILE", dump->input, "Capture (.zcap), session file (.zuta) or raw log (.log)")
         ->required()
         ->check(CLI::ExistingFile);
-    d->add_flag("--json", dump->json, "JSON output (the only format)");
+    d->add_flag("--json", dump->json,
+                "JSON output (the only format); bytes of names that are not UTF-8 are written as "
+                "U+FFFD");
     AddStoreOptions(*d, dump->store);
     d->callback([dump] { Run(*dump, true); });
 }

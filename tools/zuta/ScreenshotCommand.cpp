@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "PosixProcessLauncher.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -16,6 +17,7 @@ struct ScreenshotOptions {
     std::string output;
     std::string session;
     std::string hostProgram;
+    double timeLimit = 60.0;
 };
 
 // zuta-host beside this program (installed together), else the one of this build tree.
@@ -48,20 +50,22 @@ int RunScreenshot(const ScreenshotOptions& options, host::IProcessLauncher& laun
         request.arguments.push_back(options.session);
     }
     request.environment.emplace_back("QT_QPA_PLATFORM", "offscreen");
+    // Drawing one window takes seconds; a host that hangs is not waited for.
+    request.timeLimit = std::chrono::milliseconds(static_cast<long long>(options.timeLimit * 1000));
     const host::ProcessResult result = launcher.Run(request);
     if (!result.started || !result.error.empty()) {
         std::cerr << "zuta: " << result.error << '\n';
-        return 1;
+        return kExitCannotWrite;
     }
     if (result.exitCode != 0) {
         std::cerr << "zuta: no screenshot: " << request.program << " exited with "
                   << result.exitCode << '\n';
-        return result.exitCode;
+        return kExitCannotWrite;
     }
     std::error_code error;
     if (!std::filesystem::exists(options.output, error)) {
         std::cerr << "zuta: no screenshot was written to " << options.output << '\n';
-        return 1;
+        return kExitCannotWrite;
     }
     return 0;
 }
@@ -82,6 +86,10 @@ void RegisterScreenshotCommands(CLI::App& app) {
     s->add_option("--host", options->hostProgram,
                   "The host program that draws the window (default: zuta-host beside zuta, or "
                   "$ZUTA_HOST)");
+    s->add_option("--time-limit", options->timeLimit,
+                  "Seconds the host may take before it is stopped")
+        ->capture_default_str()
+        ->check(FiniteNumber(1.0, 3600.0));
     s->callback([options] {
         PosixProcessLauncher launcher;
         if (const int code = RunScreenshot(*options, launcher); code != 0)

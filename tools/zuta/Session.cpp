@@ -1,16 +1,16 @@
 #include "Session.h"
 
-#include "collection/CollectionReplay.h"
-#include "engine/Capture.h"
-#include "files/RawLogImport.h"
-#include "files/SessionFile.h"
+#include "Commands.h"
 #include "host/IniSettingsStore.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace zuta::cli {
 
@@ -19,9 +19,9 @@ void RecordingNotifications::PostNotification(std::uint32_t command, std::uint32
     posted_.emplace_back(command, code);
 }
 
-std::vector<std::pair<std::uint32_t, std::uint32_t>> RecordingNotifications::Take() const {
+std::vector<std::pair<std::uint32_t, std::uint32_t>> RecordingNotifications::Take() {
     std::lock_guard lock(mutex_);
-    return posted_;
+    return std::exchange(posted_, {});
 }
 
 void ConsoleOutput::WriteStatusLine(std::string_view text) {
@@ -53,7 +53,7 @@ std::string Session::DefaultSettingsPath() {
     return "zuta-settings.ini";
 }
 
-Session::Session(const StoreOptions& options) : options_(options), output_(!options.quiet) {
+Session::Session(const StoreOptions& options) : options_(options), output_(false) {
     const std::string path =
         options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
     auto ini = std::make_unique<host::IniSettingsStore>(path);
@@ -61,113 +61,58 @@ Session::Session(const StoreOptions& options) : options_(options), output_(!opti
         std::cerr << "zuta: warning: settings: " << error << '\n';
     store_ = std::move(ini);
 
-    settings_.load(*store_);
+    SessionServices services;
+    services.settingsStore = store_.get();
+    services.output = &output_;
+    services.messageBox = &messageBox_;
+    services.view = &notifications_;
+    collection_ = std::make_unique<CollectionSession>(services);
+
+    PerformanceSettings& settings = collection_->settings();
     if (options.mode == "full") {
-        settings_.simpleMode = false;
-        settings_.externalTsMode = false;
+        settings.simpleMode = false;
+        settings.externalTsMode = false;
     } else if (options.mode == "simple") {
-        settings_.simpleMode = true;
-        settings_.externalTsMode = false;
+        settings.simpleMode = true;
+        settings.externalTsMode = false;
     } else if (options.mode == "ext") {
-        settings_.simpleMode = true;
-        settings_.externalTsMode = true;
+        settings.simpleMode = true;
+        settings.externalTsMode = true;
     }
     if (options.clockMhz >= 0.0)
-        settings_.armClockMhz = static_cast<float>(options.clockMhz);
+        settings.armClockMhz = static_cast<float>(options.clockMhz);
     if (!options.idleTask.empty())
-        settings_.idleTaskName = options.idleTask;
-
-    data_ = std::make_unique<CPerformanceData>();
-    CPerformanceData::Services services;
-    services.settings = &settings_;
-    services.memoryStats = &memoryStats_;
-    services.notify = &notifications_;
-    services.output = &output_;
-    services.settingsStore = store_.get();
-    services.messageBox = &messageBox_;
-    data_->Initialise(services);
-    ApplySamplingFlags();
-    data_->SetIdleTaskName(settings_.idleTaskName);
-    data_->SetCpuType(1);
+        settings.idleTaskName = options.idleTask;
+    collection_->ApplySettings();
+    // A capture replays with the ports it was recorded with, unless settings were given.
+    collection_->SetReplayPortsFromSettings(!options.settingsPath.empty());
 }
 
 Session::~Session() = default;
 
-void Session::ApplySamplingFlags() {
-    data_->SetSimpleMode(settings_.simpleMode);
-    data_->SetExternalTsMode(settings_.externalTsMode);
-}
-
 bool Session::LoadInput(const std::string& path, std::string& error) {
-    const std::string ext = std::filesystem::path(path).extension().string();
-    if (ext == ".zcap")
-        return ReplayCapture(path, error);
-    if (ext == ".zuta") {
-        const bool showProgress = !options_.quiet && ::isatty(2);
-        int shownPercent = -1;
-        const auto progress = [&](std::uint64_t done, std::uint64_t total) {
-            if (!showProgress || total < (8u << 20) ||
-                static_cast<int>(done * 100 / total) == shownPercent)
-                return;
-            shownPercent = static_cast<int>(done * 100 / total);
-            std::fprintf(stderr, "\rloading %s: %d%%%s", path.c_str(), shownPercent,
-                         done >= total ? "\n" : "");
-        };
-        if (!LoadSessionFile(*data_, path, error, progress)) {
-            error = "'" + path + "': " + error;
-            return false;
-        }
-        // A version 3 file has set the sampling flags of the settings; the store follows them.
-        ApplySamplingFlags();
-        return true;
-    }
-    if (ext == ".log") {
-        if (!ImportRawLog(*data_, path, error)) {
-            error = "'" + path + "': " + error;
-            return false;
-        }
-        return true;
-    }
-    error = "'" + path + "': unknown file type '" + ext + "' (expected .zcap, .zuta or .log)";
-    return false;
+    const char* verb = DataFileKindOf(path) == DataFileKind::Capture ? "replaying" : "loading";
+    const bool opened = collection_->Open(path, error, ConsoleProgress(verb, path, options_.quiet));
+    for (const std::string& warning : collection_->warnings())
+        std::cerr << "zuta: warning: " << warning << '\n';
+    return opened;
 }
 
-bool Session::ReplayCapture(const std::string& path, std::string& error) {
-    CaptureReader reader;
-    if (!reader.Open(path, error))
-        return false;
-    // The collection's clock is the capture's own, so durations replay exactly.
-    const SystemClock::time_point base = SystemClock::time_point{} + std::chrono::hours(24 * 365);
-    std::uint64_t micros = 0;
-    data_->SetClock([&] { return base + std::chrono::microseconds(micros); });
-    data_->SetFinishDelay(std::chrono::milliseconds(0));
-    data_->StartCollection();
-
-    const bool showProgress = !options_.quiet && reader.fileSize() > (8u << 20) && ::isatty(2);
-    int shownPercent = -1;
-    // The capture goes through the collector endpoint as the live links would deliver it, so
-    // the agent's identity is checked and data before its first answer is dropped.
-    CaptureReplayer replayer(*data_, settings_.diagPort, settings_.tlnPort);
-    CaptureRecord record;
-    bool ok = true;
-    while (reader.Next(record, error)) {
-        micros = record.micros;
-        replayer.Feed(record);
-        if (showProgress) {
-            const int percent = static_cast<int>(reader.bytesRead() * 100 / reader.fileSize());
-            if (percent != shownPercent) {
-                shownPercent = percent;
-                std::fprintf(stderr, "\rreplaying %s: %d%%", path.c_str(), percent);
-            }
-        }
-    }
-    if (showProgress)
-        std::fputc('\n', stderr);
-    if (!error.empty())
-        ok = false;
-    data_->FinishCollection();
-    data_->SetClock(nullptr);
-    return ok;
+LoadProgress ConsoleProgress(const std::string& verb, const std::string& path, bool quiet) {
+    if (quiet || ::isatty(2) == 0)
+        return {};
+    auto shown = std::make_shared<int>(-1);
+    return [verb, path, shown](std::uint64_t done, std::uint64_t total) {
+        constexpr std::uint64_t kWorthShowing = 8u << 20;
+        if (total < kWorthShowing)
+            return;
+        const int percent = static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100));
+        if (percent == *shown)
+            return;
+        *shown = percent;
+        std::fprintf(stderr, "\r%s %s: %d%%%s", verb.c_str(), path.c_str(), percent,
+                     done >= total ? "\n" : "");
+    };
 }
 
 void AddStoreOptions(CLI::App& command, StoreOptions& options) {
@@ -175,8 +120,8 @@ void AddStoreOptions(CLI::App& command, StoreOptions& options) {
                        "Settings file (default: $XDG_CONFIG_HOME/zuta/settings.ini)");
     command.add_option("--mode", options.mode, "Sampling mode of the data: full, simple or ext")
         ->check(CLI::IsMember({"full", "simple", "ext"}));
-    command.add_option("--clock", options.clockMhz, "Core clock in MHz")
-        ->check(CLI::NonNegativeNumber);
+    command.add_option("--clock", options.clockMhz, "Core clock in MHz (0: unknown)")
+        ->check(FiniteNumber(0.0, 100000.0));
     command.add_option("--idle", options.idleTask, "Name of the idle task");
     command.add_flag("-q,--quiet", options.quiet, "No status lines or progress on stderr");
 }

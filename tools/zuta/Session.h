@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/MemoryStatsTable.h"
-#include "engine/PerformanceData.h"
+#include "collection/CollectionSession.h"
 #include "host/MessageBox.h"
 #include "host/NotificationSink.h"
 #include "host/OutputWindow.h"
@@ -9,6 +8,7 @@
 #include "settings/PerformanceSettings.h"
 
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,14 +17,19 @@
 
 namespace zuta::cli {
 
-// Records every notification posted to the (absent) view window.
-class RecordingNotifications : public host::INotificationSink {
+// The view of the command line: link threads and the store only queue their notifications; the
+// command's own loop takes them.
+class RecordingNotifications : public ICollectionView {
 public:
     void PostNotification(std::uint32_t command, std::uint32_t code) override;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> Take() const;
+    void RefreshTableNow() override {}
+    void RunNewTaskData() override {}
+    void ArmTableRefresh() override {}
+    // Everything posted since the last call.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> Take();
 
 private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> posted_;
 };
 
@@ -32,12 +37,15 @@ private:
 class ConsoleOutput : public host::IOutputWindow {
 public:
     explicit ConsoleOutput(bool echoStatus) : echoStatus_(echoStatus) {}
+    // Status lines are echoed only while a collection runs; every other command speaks for
+    // itself.
+    void SetEcho(bool echo) { echoStatus_ = echo; }
     void WriteStatusLine(std::string_view text) override;
     void WriteRawText(std::string_view text) override;
     std::string rawText() const;
 
 private:
-    bool echoStatus_;
+    std::atomic<bool> echoStatus_;
     mutable std::mutex mutex_;
     std::string raw_;
 };
@@ -58,25 +66,21 @@ struct StoreOptions {
     bool quiet = false;
 };
 
-// What a view owns, set up as the view's initial update does: settings store, settings record,
-// memory statistics table and data store.
+// A collection session with the services of the command line: the INI settings store, status
+// lines on stderr, message boxes as lines, and the options of the command applied to the settings.
 class Session {
 public:
     explicit Session(const StoreOptions& options);
     ~Session();
 
-    // Loads a capture (.zcap), session file (.zuta) or raw log (.log) into the store; false with
-    // `error` set when that failed.
+    // Opens a capture (.zcap), session file (.zuta) or raw log (.log), with progress on a
+    // terminal; false with `error` set when that failed.
     bool LoadInput(const std::string& path, std::string& error);
-    // Replays a capture as the live links deliver it and finishes the collection.
-    bool ReplayCapture(const std::string& path, std::string& error);
-    // Copies the sampling flags of the settings into the store (after a session file changed them).
-    void ApplySamplingFlags();
 
+    CollectionSession& collection() { return *collection_; }
     host::ISettingsStore& store() { return *store_; }
-    PerformanceSettings& settings() { return settings_; }
-    MemoryStatsTable& memoryStats() { return memoryStats_; }
-    CPerformanceData& data() { return *data_; }
+    PerformanceSettings& settings() { return collection_->settings(); }
+    CPerformanceData& data() { return collection_->data(); }
     RecordingNotifications& notifications() { return notifications_; }
     ConsoleOutput& output() { return output_; }
     const StoreOptions& options() const { return options_; }
@@ -87,13 +91,14 @@ public:
 private:
     StoreOptions options_;
     std::unique_ptr<host::ISettingsStore> store_;
-    PerformanceSettings settings_;
-    MemoryStatsTable memoryStats_;
     RecordingNotifications notifications_;
     ConsoleOutput output_;
     ConsoleMessageBox messageBox_;
-    std::unique_ptr<CPerformanceData> data_;
+    std::unique_ptr<CollectionSession> collection_;
 };
+
+// Progress on stderr while a large file loads, when stderr is a terminal and not quiet.
+LoadProgress ConsoleProgress(const std::string& verb, const std::string& path, bool quiet);
 
 // Adds the options of StoreOptions to a subcommand.
 void AddStoreOptions(CLI::App& command, StoreOptions& options);

@@ -54,6 +54,8 @@ nlohmann::ordered_json StoreToJson(Session& session) {
         out["probeWords"] = s.probeWords;
         out["tcbBlock"] = s.tcbBlock;
         out["extraWords"] = s.extraWords;
+        out["skippedBytes"] = s.skippedBytes;
+        out["unknownRecords"] = s.unknownRecords;
     });
     ordered_json notes = ordered_json::array();
     for (const auto& [command, code] : session.notifications().Take())

@@ -55,4 +55,15 @@ void PrintCollectionTable(Session& session) {
               << session.data().GetSamplingDuration() << " s\n";
 }
 
+// What stream damage the store saw, when it saw any: the figures are then unreliable.
+void ReportDamage(Session& session) {
+    const auto [skipped, unknown] = session.data().Read(
+        [](const StoreState& s) { return std::pair(s.skippedBytes, s.unknownRecords); });
+    if (skipped == 0 && unknown == 0)
+        return;
+    std::cerr << "zuta: the stream was damaged: " << skipped
+              << " bytes skipped while resynchronising, " << unknown
+              << " unknown record headers; the figures are unreliable\n";
+}
+
 } // namespace zuta::cli

@@ -13,4 +13,8 @@ void PrintTaskTable(const TaskTable& table);
 // The table followed by the task counts, the CPU load and the sampling duration.
 void PrintCollectionTable(Session& session);
 
+// Says on stderr how much stream damage the store saw (bytes skipped, unknown record headers),
+// when it saw any.
+void ReportDamage(Session& session);
+
 } // namespace zuta::cli

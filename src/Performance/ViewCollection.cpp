@@ -1,0 +1,233 @@
+// The view's collection: Start and Stop, the timers, the notifications of the link threads.
+
+#include "Performance/PerformanceControlBar.h"
+#include "Performance/PerformanceView.h"
+#include "Performance/ViewCommands.h"
+#include "collection/CollectionController.h"
+#include "collection/CollectionSession.h"
+#include "collection/ViewText.h"
+#include "engine/PerformanceData.h"
+#include "host/CommandLink.h"
+#include "host/HostWindow.h"
+#include "host/MessageBox.h"
+#include "host/NotificationSink.h"
+
+#include <charconv>
+
+namespace zuta::performance {
+
+namespace {
+
+std::string Decimal(std::uint64_t value) {
+    char text[24];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+} // namespace
+
+void CPerformanceView::OnStart() {
+    if (session_ == nullptr)
+        return;
+    // A Start during the grace period of a Stop closes that collection first.
+    if (stopPending())
+        FinishStop();
+    if (!state_.IsEnabled(EnableRule::CanStart))
+        return;
+    // When the target cannot be reached, or its link serves another collection, the controller
+    // says so and the view stays as it was.
+    switch (controller()->BeginStart()) {
+    case StartOutcome::Started:
+        EnterCollecting();
+        break;
+    case StartOutcome::Connecting:
+        state_.BeginConnecting();
+        UpdateControls();
+        break;
+    default:
+        break;
+    }
+}
+
+void CPerformanceView::ContinueStart(bool connected) {
+    // A Stop during the attempt abandoned it; its late outcome changes nothing.
+    if (state_.phase() != ViewPhase::Connecting)
+        return;
+    switch (controller()->ContinueStart(connected)) {
+    case StartOutcome::Started:
+        EnterCollecting();
+        return;
+    case StartOutcome::Connecting:
+        // The outcome of an abandoned attempt while a newer one runs: wait for that one.
+        return;
+    default:
+        state_.ConnectFailed();
+        UpdateControls();
+        return;
+    }
+}
+
+void CPerformanceView::EnterCollecting() {
+    state_.Started();
+    UpdateControls();
+    ClearRows();
+    SetBarText(&CPerformanceControlBar::samplingDurationEdit, "na");
+    SetBarText(&CPerformanceControlBar::userEventsEdit, "0");
+    SetBarText(&CPerformanceControlBar::cpuLoadEdit, "0");
+    cpuLoadTimer_.start(1);
+}
+
+void CPerformanceView::OnStop() {
+    if (session_ == nullptr)
+        return;
+    if (state_.phase() == ViewPhase::Connecting) {
+        controller()->CancelStart();
+        state_.ConnectFailed();
+        UpdateControls();
+        return;
+    }
+    if (!state_.flags().collecting)
+        return;
+    cpuLoadTimer_.stop();
+    StopRefreshTimer();
+    state_.StopRequested();
+    UpdateControls();
+    // The agent is told now and the receiver leaves the link; what the agent still sends on the
+    // command link is taken in until the grace period ends.
+    controller()->RequestStop();
+    stopGraceTimer_.start();
+}
+
+void CPerformanceView::FinishStop() {
+    stopGraceTimer_.stop();
+    state_.Stopped();
+    UpdateControls();
+    // The store closes the collection without a wait of its own: the grace period was that wait.
+    controller()->FinishStop();
+    SetBarText(&CPerformanceControlBar::samplingDurationEdit,
+               FormatSamplingDuration(data()->GetSamplingDuration()));
+    SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data()->GetUserEventCount()));
+    // The load timer stopped with Stop; the closed collection's load includes the last batches.
+    SetBarText(&CPerformanceControlBar::cpuLoadEdit, Decimal(data()->GetCpuLoad()) + " %");
+    RefreshStatistics();
+    const auto [skipped, unknown] = data()->Read(
+        [](const StoreState& s) { return std::pair(s.skippedBytes, s.unknownRecords); });
+    if (skipped != 0 || unknown != 0)
+        LogStatus("Stream damaged: " + Decimal(skipped) + " bytes skipped while resynchronising, " +
+                  Decimal(unknown) + " unknown record headers; the figures are unreliable");
+}
+
+void CPerformanceView::OnCpuLoadTimer() {
+    if (session_ == nullptr)
+        return;
+    SetBarText(&CPerformanceControlBar::cpuLoadEdit, Decimal(data()->GetCpuLoad()) + " %");
+    SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data()->GetUserEventCount()));
+    cpuLoadTimer_.setInterval(kCpuLoadPeriodMs);
+}
+
+void CPerformanceView::PostNotification(std::uint32_t command, std::uint32_t code) {
+    QMetaObject::invokeMethod(
+        this, [this, command, code] { OnNotification(command, code); }, Qt::QueuedConnection);
+}
+
+void CPerformanceView::RefreshTableNow() {
+    if (rebuildQueued_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            rebuildQueued_.store(false);
+            StopRefreshTimer();
+            RebuildRows();
+        },
+        Qt::QueuedConnection);
+}
+
+void CPerformanceView::RunNewTaskData() {
+    if (rebuildQueued_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            rebuildQueued_.store(false);
+            RebuildRows();
+        },
+        Qt::QueuedConnection);
+}
+
+void CPerformanceView::ArmTableRefresh() {
+    // One request in flight at a time: a burst of batches costs one queued call.
+    if (refreshArmed_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!state_.flags().collecting) {
+                refreshArmed_.store(false);
+                return;
+            }
+            if (!refreshTimer_.isActive())
+                refreshTimer_.start();
+        },
+        Qt::QueuedConnection);
+}
+
+void CPerformanceView::OnNotification(std::uint32_t command, std::uint32_t code) {
+    if (command == host::kNotifyShowTcb) {
+        LogStatus("Task Control Block viewer is not available in this version");
+        return;
+    }
+    if (command != host::kNotifyStatus || session_ == nullptr)
+        return;
+    switch (code) {
+    case host::kCodeVtuneFileCreated:
+        ShowWaitCursor(false);
+        if (!quietVtuneNotice_) {
+            LogStatus("VTune data file created");
+            host_->MessageBox().Show("VTune data file created", "ZUTA",
+                                     host::MessageIcon::Information);
+        }
+        state_.VtuneFileCreated();
+        UpdateControls();
+        return;
+    case host::kCodeCorruptedData:
+        // Several bad batches may be queued; the first one ends the collection.
+        if (state_.flags().collecting) {
+            OnStop();
+            LogStatus("Corrupted data received");
+        }
+        return;
+    case host::kCodeNewTaskData:
+        RebuildRows();
+        return;
+    case host::kCodeSamplingFlagsChanged:
+        ApplySamplingFlags();
+        BuildColumns();
+        RebuildRows();
+        return;
+    case host::kCodeLinkClosed:
+        // What arrived before the link went away stays; Start opens the link again.
+        if (state_.flags().collecting) {
+            LogStatus("Target link lost");
+            OnStop();
+        }
+        return;
+    case host::kCodeTargetConnected:
+    case host::kCodeTargetNotConnected:
+        ContinueStart(code == host::kCodeTargetConnected);
+        return;
+    default:
+        controller()->HandleStatusNotification(code);
+        return;
+    }
+}
+
+void CPerformanceView::OnRowClicked(std::uint32_t taskId) {
+    if (state_.flags().collecting && session_ != nullptr)
+        controller()->SendTaskInfoRequest(taskId);
+}
+
+void CPerformanceView::OnRowDoubleClicked(std::uint32_t) {
+    LogStatus("Distribution charts is not available in this version");
+}
+
+} // namespace zuta::performance
