@@ -151,6 +151,8 @@ private:
     // Files (ViewFiles.cpp).
     void ReopenLastFile();
     void ShowOpenedData(bool fromRawLog);
+    // What the file reader found wrong without failing, on the output window.
+    void LogWarnings();
     void SetDocumentTitle(const std::string& prefix, std::string_view path);
 
     void Teardown();

@@ -11,19 +11,9 @@
 #include "host/HostWindow.h"
 #include "host/MessageBox.h"
 #include "host/NotificationSink.h"
-
-#include <charconv>
+#include "host/TextNumbers.h"
 
 namespace zuta::performance {
-
-namespace {
-
-std::string Decimal(std::uint64_t value) {
-    char text[24];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-} // namespace
 
 void CPerformanceView::OnStart() {
     if (session_ == nullptr)
@@ -105,22 +95,27 @@ void CPerformanceView::FinishStop() {
     controller()->FinishStop();
     SetBarText(&CPerformanceControlBar::samplingDurationEdit,
                FormatSamplingDuration(data()->GetSamplingDuration()));
-    SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data()->GetUserEventCount()));
+    SetBarText(&CPerformanceControlBar::userEventsEdit,
+               text::FormatUnsigned(data()->GetUserEventCount()));
     // The load timer stopped with Stop; the closed collection's load includes the last batches.
-    SetBarText(&CPerformanceControlBar::cpuLoadEdit, Decimal(data()->GetCpuLoad()) + " %");
+    SetBarText(&CPerformanceControlBar::cpuLoadEdit,
+               text::FormatUnsigned(data()->GetCpuLoad()) + " %");
     RefreshStatistics();
     const auto [skipped, unknown] = data()->Read(
         [](const StoreState& s) { return std::pair(s.skippedBytes, s.unknownRecords); });
     if (skipped != 0 || unknown != 0)
-        LogStatus("Stream damaged: " + Decimal(skipped) + " bytes skipped while resynchronising, " +
-                  Decimal(unknown) + " unknown record headers; the figures are unreliable");
+        LogStatus("Stream damaged: " + text::FormatUnsigned(skipped) +
+                  " bytes skipped while resynchronising, " + text::FormatUnsigned(unknown) +
+                  " unknown record headers; the figures are unreliable");
 }
 
 void CPerformanceView::OnCpuLoadTimer() {
     if (session_ == nullptr)
         return;
-    SetBarText(&CPerformanceControlBar::cpuLoadEdit, Decimal(data()->GetCpuLoad()) + " %");
-    SetBarText(&CPerformanceControlBar::userEventsEdit, Decimal(data()->GetUserEventCount()));
+    SetBarText(&CPerformanceControlBar::cpuLoadEdit,
+               text::FormatUnsigned(data()->GetCpuLoad()) + " %");
+    SetBarText(&CPerformanceControlBar::userEventsEdit,
+               text::FormatUnsigned(data()->GetUserEventCount()));
     cpuLoadTimer_.setInterval(kCpuLoadPeriodMs);
 }
 

@@ -7,12 +7,12 @@
 #include "collection/CollectionSession.h"
 #include "collection/ViewText.h"
 #include "engine/PerformanceData.h"
+#include "host/TextNumbers.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
-#include <charconv>
 
 namespace zuta::performance {
 
@@ -45,6 +45,7 @@ void CPerformanceView::ReopenLastFile() {
     std::string error;
     const bool opened =
         rawLog ? session_->ImportLog(path, error) : session_->LoadSession(path, error);
+    LogWarnings();
     if (!opened) {
         LogStatus((rawLog ? "Cannot import " : "Cannot load ") + error);
         return;
@@ -60,10 +61,8 @@ void CPerformanceView::ShowOpenedData(bool fromRawLog) {
     state_.DataOpened(fromRawLog);
     RebuildRows();
     UpdateControls();
-    char text[16];
-    const std::uint32_t events = fromRawLog ? 0 : data()->GetUserEventCount();
     SetBarText(&CPerformanceControlBar::userEventsEdit,
-               std::string(text, std::to_chars(text, text + sizeof text, events).ptr));
+               text::FormatUnsigned(fromRawLog ? 0 : data()->GetUserEventCount()));
 }
 
 bool CPerformanceView::OpenDataFile(const std::string& path) {
@@ -79,6 +78,7 @@ bool CPerformanceView::OpenDataFile(const std::string& path) {
     std::string error;
     const bool opened =
         rawLog ? session_->ImportLog(path, error) : session_->LoadSession(path, error);
+    LogWarnings();
     if (opened) {
         ShowOpenedData(rawLog);
         SetBarText(&CPerformanceControlBar::samplingDurationEdit,
@@ -94,6 +94,11 @@ bool CPerformanceView::OpenDataFile(const std::string& path) {
     }
     ShowWaitCursor(false);
     return opened;
+}
+
+void CPerformanceView::LogWarnings() {
+    for (const std::string& warning : session_->warnings())
+        LogStatus("Warning: " + warning);
 }
 
 void CPerformanceView::SetDocumentTitle(const std::string& prefix, std::string_view path) {

@@ -138,7 +138,6 @@ void CollectionSession::ApplySamplingFlags() {
 
 bool CollectionSession::Open(const std::string& path, std::string& error,
                              const LoadProgress& progress) {
-    warnings_.clear();
     switch (DataFileKindOf(path)) {
     case DataFileKind::SessionFile:
         return LoadSession(path, error, progress);
@@ -155,7 +154,12 @@ bool CollectionSession::Open(const std::string& path, std::string& error,
 
 bool CollectionSession::LoadSession(const std::string& path, std::string& error,
                                     const LoadProgress& progress) {
-    if (!LoadSessionFile(*data_, path, error, progress)) {
+    warnings_.clear();
+    std::vector<std::string> warnings;
+    const bool loaded = LoadSessionFile(*data_, path, error, progress, &warnings);
+    for (const std::string& warning : warnings)
+        warnings_.push_back("'" + path + "': " + warning);
+    if (!loaded) {
         error = "'" + path + "': " + error;
         return false;
     }
@@ -165,7 +169,12 @@ bool CollectionSession::LoadSession(const std::string& path, std::string& error,
 }
 
 bool CollectionSession::ImportLog(const std::string& path, std::string& error) {
-    if (!ImportRawLog(*data_, path, error)) {
+    warnings_.clear();
+    std::vector<std::string> warnings;
+    const bool imported = ImportRawLog(*data_, path, error, &warnings);
+    for (const std::string& warning : warnings)
+        warnings_.push_back("'" + path + "': " + warning);
+    if (!imported) {
         error = "'" + path + "': " + error;
         return false;
     }
@@ -174,6 +183,7 @@ bool CollectionSession::ImportLog(const std::string& path, std::string& error) {
 
 bool CollectionSession::ReplayCapture(const std::string& path, std::string& error,
                                       const LoadProgress& progress) {
+    warnings_.clear();
     CaptureReader reader;
     if (!reader.Open(path, error)) {
         error = "'" + path + "': " + error;

@@ -91,8 +91,8 @@ public:
     // Whether a replay takes the link ports from the capture (the default) or from the settings.
     void SetReplayPortsFromSettings(bool fromSettings) { replayPortsFromSettings_ = fromSettings; }
 
-    // What the last Open found wrong without failing (a capture cut short, lines cut, counts
-    // that the file did not hold), one text each.
+    // What the last open, import or replay found wrong without failing (a capture cut short, lines
+    // cut, counts that the file did not hold), one text each.
     const std::vector<std::string>& warnings() const { return warnings_; }
 
     // Writes the collection as a session file, or the rows of the task table (named by their

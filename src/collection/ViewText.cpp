@@ -1,30 +1,20 @@
 #include "collection/ViewText.h"
 
+#include "host/TextNumbers.h"
 #include "settings/PerformanceSettings.h"
-
-#include <charconv>
 
 namespace zuta {
 
 namespace {
 
-std::string Decimal(std::uint64_t value) {
-    char text[24];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-std::string Fixed(double value, int precision) {
-    char text[400];
-    const auto [end, ec] =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
-    return ec == std::errc{} ? std::string(text, end) : std::string();
-}
+using text::FormatFixed;
+using text::FormatUnsigned;
 
 std::string ZeroPadded(unsigned value, std::size_t width) {
-    std::string text = Decimal(value);
-    if (text.size() < width)
-        text.insert(0, width - text.size(), '0');
-    return text;
+    std::string digits = FormatUnsigned(value);
+    if (digits.size() < width)
+        digits.insert(0, width - digits.size(), '0');
+    return digits;
 }
 
 } // namespace
@@ -35,18 +25,18 @@ std::string FormatModuleVersion(unsigned major, unsigned minor, unsigned patch, 
 }
 
 std::string FormatSamplingDuration(std::uint32_t seconds) {
-    return Decimal(seconds / 60) + ":" + Decimal(seconds % 60);
+    return FormatUnsigned(seconds / 60) + ":" + FormatUnsigned(seconds % 60);
 }
 
 std::string FormatTickDuration(std::uint64_t ticks, double clockMhz) {
     if (clockMhz == 0.0) {
         // All 64 bits: a long collection at a high clock passes 2^32 ticks within seconds.
-        return Decimal(ticks) + " HCLK";
+        return FormatUnsigned(ticks) + " HCLK";
     }
     const std::uint64_t millions = ticks / 1000000;
     if (millions == 0)
-        return Fixed(static_cast<double>(ticks) / clockMhz, 2) + " uSec";
-    return Fixed(static_cast<double>(millions) / clockMhz, 4) + " sec";
+        return FormatFixed(static_cast<double>(ticks) / clockMhz, 2) + " uSec";
+    return FormatFixed(static_cast<double>(millions) / clockMhz, 4) + " sec";
 }
 
 std::string LoadedDurationText(std::uint64_t ticks, const PerformanceSettings& settings) {

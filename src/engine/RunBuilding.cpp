@@ -48,8 +48,12 @@ TaskRecord& StoreState::AddOrUpdateTask(const std::string& name, std::uint32_t i
 }
 
 void StoreState::ClearTasks() {
+    // Only the slots of existing records are set: clearing them is cheaper than the whole table
+    // when a store is reset often with few tasks.
+    for (const auto& [id, task] : tasks)
+        if (id < kDirectIds)
+            direct_[id] = nullptr;
     tasks.clear();
-    std::fill(direct_.begin(), direct_.end(), nullptr);
     nameUse_.clear();
     dataSeen = 0;
 }

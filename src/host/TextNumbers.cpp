@@ -98,9 +98,9 @@ double LeadingDouble(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::string FormatUnsigned(std::uint32_t value) {
+std::string FormatUnsigned(std::uint64_t value) {
     char buffer[kMaxIntText];
-    return std::string(buffer, PutUnsigned(buffer, value));
+    return std::string(buffer, std::to_chars(buffer, buffer + kMaxIntText, value).ptr);
 }
 
 std::string FormatSigned(std::int64_t value) {

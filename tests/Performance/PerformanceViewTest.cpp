@@ -309,6 +309,8 @@ TEST(PerformanceView, ReopeningAndOpeningFiles) {
          "Cannot load "},
         {"no_such_file.log", nullptr, "Zutascope", 0, false, "Cannot import "},
         {"no_such_file.zuta", nullptr, "Zutascope", 0, false, "Cannot load "},
+        // A file that ends early loads what it holds and says so.
+        {nullptr, "bad/truncated.zuta", "ZUTA Session: truncated", -1, false, "Warning: '"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.lastFile ? c.lastFile : "-") + " then " +

@@ -114,6 +114,19 @@ TEST(CollectionSession, ACaptureCutShortByAKillReplaysWithAWarning) {
     EXPECT_GT(rig.session->data().Read([](const StoreState& s) { return s.samples.size(); }), 0u);
 }
 
+TEST(CollectionSession, AFileThatEndsEarlyLoadsWhatItHoldsAndWarns) {
+    SessionRig rig;
+    std::string error;
+    ASSERT_TRUE(rig.session->Open(kData + "/files/bad/truncated.zuta", error)) << error;
+    ASSERT_EQ(rig.session->warnings().size(), 1u);
+    EXPECT_NE(rig.session->warnings()[0].find("the file ends after 2 of 5 events"),
+              std::string::npos)
+        << rig.session->warnings()[0];
+    // The next open starts without the warnings of the last.
+    ASSERT_TRUE(rig.session->Open(kData + "/files/session_v2.zuta", error)) << error;
+    EXPECT_TRUE(rig.session->warnings().empty());
+}
+
 TEST(CollectionSession, RefusesWhatItCannotOpen) {
     SessionRig rig;
     std::string error;
