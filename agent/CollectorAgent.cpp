@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -370,10 +371,18 @@ bool CollectorAgent::SendMessage(std::uint32_t type, const std::vector<std::uint
 }
 
 bool CollectorAgent::WriteData(const std::vector<std::uint8_t>& bytes) {
+    // A host greets its data link right after the command link; on a busy machine "Start" can
+    // come first. The stream waits a little for the data link instead of ending empty.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     std::shared_ptr<link::IByteStream> data;
-    {
-        std::lock_guard lock(connectionMutex_);
-        data = data_;
+    while (true) {
+        {
+            std::lock_guard lock(connectionMutex_);
+            data = data_;
+        }
+        if (data || stopStream_.load() || std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return data && data->WriteAll(bytes.data(), bytes.size());
 }

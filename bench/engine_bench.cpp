@@ -4,12 +4,11 @@
 // the thread's CPU time.
 
 #include "ModemStream.h"
-#include "engine/MemoryStatsTable.h"
+#include "collection/CollectionSession.h"
 #include "engine/PerformanceData.h"
 #include "engine/RecordDecoder.h"
 #include "engine/StreamDecoder.h"
 #include "host/MemorySettingsStore.h"
-#include "host/NotificationSink.h"
 #include "settings/PerformanceSettings.h"
 
 #include <algorithm>
@@ -104,30 +103,35 @@ void MeasureAgainstMemcpy(benchmark::State& state, const FramedStream& stream, S
     state.counters["x_memcpy"] = copySeconds / passSeconds;
 }
 
-class CountingSink final : public zuta::host::INotificationSink {
+class CountingView final : public zuta::ICollectionView {
 public:
     void PostNotification(std::uint32_t, std::uint32_t) override { ++count; }
+    void RefreshTableNow() override {}
+    void RunNewTaskData() override {}
+    void ArmTableRefresh() override {}
     std::atomic<std::uint64_t> count{0};
 };
 
-// A store wired as a view wires it, minus the output window.
+// The collection of a view, minus the output window and the links.
 struct ViewStore {
     ViewStore() {
         settings.dumpPath = std::filesystem::temp_directory_path().string();
-        zuta::CPerformanceData::Services services;
-        services.settings = &settings;
-        services.memoryStats = &memory;
-        services.notify = &sink;
-        services.settingsStore = &store;
-        data.Initialise(services);
         data.SetFinishDelay(std::chrono::milliseconds(0));
     }
 
+    static zuta::SessionServices Services(zuta::host::MemorySettingsStore& store,
+                                          CountingView& view) {
+        zuta::SessionServices services;
+        services.settingsStore = &store;
+        services.view = &view;
+        return services;
+    }
+
     zuta::host::MemorySettingsStore store;
-    zuta::PerformanceSettings settings;
-    zuta::MemoryStatsTable memory;
-    CountingSink sink;
-    zuta::CPerformanceData data;
+    CountingView sink;
+    zuta::CollectionSession session{Services(store, sink)};
+    zuta::PerformanceSettings& settings = session.settings();
+    zuta::CPerformanceData& data = session.data();
 };
 
 void BM_Memcpy(benchmark::State& state) {

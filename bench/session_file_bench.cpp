@@ -4,7 +4,7 @@
 // are the formatting and scanning cost, not the disk's. Also the raw log import of a log whose
 // lines all take the time stamp of one very long stamp before them.
 
-#include "engine/MemoryStatsTable.h"
+#include "collection/CollectionSession.h"
 #include "engine/PerformanceData.h"
 #include "files/RawLogImport.h"
 #include "files/SessionFile.h"
@@ -24,19 +24,17 @@ namespace {
 
 constexpr std::size_t kSamples = 10'000'000;
 
-// A store wired as the view wires it.
+// The collection of a view, without its links.
 struct Store {
-    Store() {
-        zuta::CPerformanceData::Services services;
-        services.settings = &settings;
-        services.memoryStats = &memory;
-        services.settingsStore = &settingsStore;
-        data.Initialise(services);
+    static zuta::SessionServices Services(zuta::host::MemorySettingsStore& store) {
+        zuta::SessionServices services;
+        services.settingsStore = &store;
+        return services;
     }
     zuta::host::MemorySettingsStore settingsStore;
-    zuta::PerformanceSettings settings;
-    zuta::MemoryStatsTable memory;
-    zuta::CPerformanceData data;
+    zuta::CollectionSession session{Services(settingsStore)};
+    zuta::PerformanceSettings& settings = session.settings();
+    zuta::CPerformanceData& data = session.data();
 };
 
 // A collection shaped like a real one: 40 tasks, IRQs and functions, run samples with function

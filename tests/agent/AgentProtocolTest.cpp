@@ -4,7 +4,9 @@
 #include "engine/WireFormat.h"
 #include "link/LinkFrame.h"
 #include "link/TcpStream.h"
+#include "support/Wait.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <optional>
@@ -91,9 +93,14 @@ struct Served {
         options.seed = 5;
         options.holdStream = true;
         agent = std::make_unique<CollectorAgent>(options);
+        agent->SetLog([this](std::string_view line) {
+            dataLinks += line.starts_with("data link connected");
+        });
         std::string error;
         EXPECT_TRUE(agent->Start(error)) << error;
     }
+    // Data links the agent took; it says so only in its log.
+    std::atomic<int> dataLinks{0};
     std::unique_ptr<CollectorAgent> agent;
 };
 
@@ -163,14 +170,14 @@ TEST(AgentProtocol, AnotherConnectionCannotTakeOverARunningCollection) {
     ASSERT_TRUE(owner.Next()); // the sender name
     Client data(served.agent->port());
     data.Send(link::EncodeHello(link::LinkKind::Data));
+    // The data link is greeted on a thread of its own: the stream must not begin before it.
+    ASSERT_TRUE(test::WaitUntil([&] { return served.dataLinks.load() == 1; }));
     owner.Command("Start", wire::StartPayload(0, 0, 0));
     ASSERT_EQ(owner.NextMessageType(), wire::kMsgTaskInfo);
     served.agent->ReleaseStream();
     std::uint8_t buffer[256];
-    long n = 0;
-    while (n == 0)
-        n = data.stream->Read(buffer, sizeof buffer, 50);
-    ASSERT_GT(n, 0) << "the collection streams to its data link";
+    ASSERT_TRUE(test::WaitUntil([&] { return data.stream->Read(buffer, sizeof buffer, 50) > 0; }))
+        << "the collection streams to its data link";
 
     Client intruder(served.agent->port());
     intruder.Send(link::EncodeHello(link::LinkKind::Command));
@@ -213,6 +220,9 @@ TEST(AgentProtocol, FaultNames) {
         {"burst@-1", false, FaultKind::Burst, 0},
         {"flood", false, FaultKind::Burst, 0},
         {"drop@1x", false, FaultKind::Drop, 0},
+        {"drop@nan", false, FaultKind::Drop, 0},
+        {"drop@inf", false, FaultKind::Drop, 0},
+        {"drop@1e308", false, FaultKind::Drop, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -41,21 +41,16 @@ TEST(CollectorMessage, TaskInfoReplacesTheTaskList) {
     ASSERT_TRUE(f.memory.GetWords(1001, words));
     EXPECT_EQ(words, (std::array<std::uint32_t, 4>{}));
     EXPECT_EQ(f.sink.Count(host::kCodeTaskInfoCorrupted), 0u);
-}
 
-TEST(CollectorMessage, BadNameCharactersAreReportedOncePerCharacterAndKept) {
-    StoreFixture f;
+    // The memory table keeps the first name it was given.
+    f.Announce({{3, 0, "Second"}});
+    EXPECT_EQ(f.Task(1003).name, "Second");
+    EXPECT_EQ(f.memory.Entries().at(1003).name, "EIGHTCHR");
+
+    // Bad name characters are reported once each, and the names kept.
     f.Announce({{4, 0, "L1-Task"}, {5, 0, "a.b-c"}});
     EXPECT_EQ(f.sink.Count(host::kCodeTaskInfoCorrupted), 3u);
     EXPECT_EQ(f.Task(1004).name, "L1-Task");
-}
-
-TEST(CollectorMessage, MemoryTableKeepsTheFirstName) {
-    StoreFixture f;
-    f.Announce({{3, 0, "First"}});
-    f.Announce({{3, 0, "Second"}});
-    EXPECT_EQ(f.Task(1003).name, "Second");
-    EXPECT_EQ(f.memory.Entries().at(1003).name, "First");
 }
 
 TEST(CollectorMessage, PartialEntriesAndShortPayloadsUseOnlyWholeData) {

@@ -69,16 +69,6 @@ TEST(RecordDecoder, FullAndSimpleRecordsOfEveryKind) {
               }));
 }
 
-TEST(RecordDecoder, EmptyPayloadIsRefusedAndKeepsTheCarry) {
-    RecordDecoder d;
-    StreamTiming timing;
-    Bytes p{0x55, 0xAA, 0x01};
-    EXPECT_TRUE(DecodeAll(d, p, RecordLayout::Full, timing).ok);
-    EXPECT_EQ(d.carrySize(), 3u);
-    EXPECT_FALSE(DecodeAll(d, {}, RecordLayout::Full, timing).ok);
-    EXPECT_EQ(d.carrySize(), 3u);
-}
-
 TEST(RecordDecoder, StrayBytesAreSkippedAndShortTailsCarried) {
     Bytes p{0x01, 0x02, 0x55};
     wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 1, 2, 3, 4);
@@ -88,6 +78,9 @@ TEST(RecordDecoder, StrayBytesAreSkippedAndShortTailsCarried) {
     Decoded first = DecodeAll(d, p, RecordLayout::Full, timing);
     ASSERT_EQ(first.records.size(), 1u);
     EXPECT_EQ(first.records[0].id, 1001u);
+    EXPECT_EQ(d.carrySize(), 10u);
+    // An empty payload is refused and keeps the carry.
+    EXPECT_FALSE(DecodeAll(d, {}, RecordLayout::Full, timing).ok);
     EXPECT_EQ(d.carrySize(), 10u);
     const Decoded second = DecodeAll(d, Bytes(9, 0), RecordLayout::Full, timing);
     ASSERT_EQ(second.records.size(), 1u);
@@ -208,22 +201,21 @@ TEST(RecordDecoder, ExternalTsRecordsAreTimedFromTheStream) {
     // Nine bytes consumed, four carried (they are counted once consumed).
     EXPECT_EQ(timing.deltaIndex, 9u);
     EXPECT_EQ(d.carrySize(), 4u);
-}
 
-TEST(RecordDecoder, ExternalTsTimeWithoutStreamTimesIsZero) {
-    RecordDecoder d;
-    StreamTiming timing; // unframed data produces no time differences
-    Bytes p;
+    // Unframed data produces no time differences.
+    RecordDecoder unframed;
+    StreamTiming none;
+    p.clear();
     for (std::uint8_t i = 0; i < 5; ++i)
         wire::AppendExtTsRecord(p, RecordKind::TaskSwitch, i);
     p.insert(p.end(), 4, 0);
-    const Decoded got = DecodeAll(d, p, RecordLayout::ExternalTs, timing);
-    ASSERT_EQ(got.records.size(), 5u);
-    for (const SampleRecord& r : got.records)
+    const Decoded untimed = DecodeAll(unframed, p, RecordLayout::ExternalTs, none);
+    ASSERT_EQ(untimed.records.size(), 5u);
+    for (const SampleRecord& r : untimed.records)
         EXPECT_EQ(r.value3, 0u);
     // A header without the seven bytes a record needs waits for them.
     RecordDecoder fresh;
-    EXPECT_TRUE(DecodeAll(fresh, {0x55, 0xAA, 0x04, 0x00, 0x00}, RecordLayout::ExternalTs, timing)
+    EXPECT_TRUE(DecodeAll(fresh, {0x55, 0xAA, 0x04, 0x00, 0x00}, RecordLayout::ExternalTs, none)
                     .records.empty());
     EXPECT_EQ(fresh.carrySize(), 5u);
 }

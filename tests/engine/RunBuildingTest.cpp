@@ -8,27 +8,14 @@
 namespace zuta::test {
 namespace {
 
+// The records as the target sends them in full mode: the number of the task (id 1000 + n), user
+// event (2000 + n), function (5000 + n) or IRQ (n), and counter C multiplied by eight.
 wire::Bytes Full(std::initializer_list<SampleRecord> records) {
     wire::Bytes p;
-    for (const SampleRecord& r : records) {
-        const auto kind = static_cast<RecordKind>(r.kind);
-        std::uint8_t number = 0;
-        switch (kind) {
-        case RecordKind::TaskSwitch:
-            number = static_cast<std::uint8_t>(r.id - 1000);
-            break;
-        case RecordKind::UserEvent:
-            number = static_cast<std::uint8_t>(r.id - 2000);
-            break;
-        case RecordKind::IrqSwitch:
-            number = static_cast<std::uint8_t>(r.id);
-            break;
-        default:
-            number = static_cast<std::uint8_t>(r.id - 5000);
-        }
-        // Counter C goes over the wire multiplied by eight.
-        wire::AppendFullRecord(p, kind, number, r.value0, r.value1, r.value2 * 8, r.value3);
-    }
+    for (const SampleRecord& r : records)
+        wire::AppendFullRecord(p, static_cast<RecordKind>(r.kind),
+                               static_cast<std::uint8_t>(r.id % 1000), r.value0, r.value1,
+                               r.value2 * 8, r.value3);
     return p;
 }
 
@@ -189,39 +176,33 @@ TEST(RunBuilding, NamesAreMadeUniqueAndTheFirstBlankReplaced) {
     EXPECT_EQ(f.data.GetTaskIdByName("nobody"), 0u);
 }
 
+// The idle task is found by its name, among however many functions.
 TEST(RunBuilding, CpuLoad) {
     struct Case {
         std::uint64_t idle;
         std::uint64_t other;
         bool hasIdle;
+        std::uint32_t functions;
         std::uint32_t load;
     };
-    for (const Case c : {Case{750, 250, true, 25}, Case{0, 250, false, 100}, Case{0, 0, true, 0},
-                         Case{1, 2, true, 67}}) {
+    for (const Case c :
+         {Case{750, 250, true, 0, 25}, Case{0, 250, false, 0, 100}, Case{0, 0, true, 0, 0},
+          Case{1, 2, true, 0, 67}, Case{900, 100, true, 300, 10}}) {
         StoreFixture f;
         f.data.Write([&](StoreState& s) {
             s.dataSeen = 1;
+            for (std::uint32_t i = 0; i < c.functions; ++i)
+                s.AddOrUpdateTask("Fn" + std::to_string(i), 5000 + i, kTypeFunctionEnter);
             if (c.hasIdle)
                 s.AddOrUpdateTask("CommPM_L", 1001, kTypeTask).ticks = c.idle;
             s.AddOrUpdateTask("Other", 1002, kTypeTask).ticks = c.other;
         });
         EXPECT_EQ(f.data.GetCpuLoad(), c.load);
+        EXPECT_EQ(f.data.Read([](const StoreState& s) { return s.idleTaskId; }),
+                  c.hasIdle ? 1001u : 0u);
     }
     StoreFixture empty;
     EXPECT_EQ(empty.data.GetCpuLoad(), 0u);
-}
-
-TEST(RunBuilding, CpuLoadFindsTheIdleTaskAmongManyFunctions) {
-    StoreFixture f;
-    f.data.Write([](StoreState& s) {
-        s.dataSeen = 1;
-        s.AddOrUpdateTask("CommPM_L", 1001, kTypeTask).ticks = 900;
-        s.AddOrUpdateTask("Work", 1002, kTypeTask).ticks = 100;
-        for (std::uint32_t i = 0; i < 300; ++i)
-            s.AddOrUpdateTask("Fn" + std::to_string(i), 5000 + i, kTypeFunctionEnter);
-    });
-    EXPECT_EQ(f.data.GetCpuLoad(), 10u);
-    EXPECT_EQ(f.data.Read([](const StoreState& s) { return s.idleTaskId; }), 1001u);
 }
 
 SystemClock::time_point At(int hour, int minute, int second) {

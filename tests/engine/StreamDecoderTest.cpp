@@ -29,32 +29,12 @@ TEST(StreamDecoder, FrameMarkersAndStrayBytes) {
     };
     const Case cases[] = {
         {"one frame", {0x02, 0x15, 0x41, 0x00, 0xFE, 0xFF}, {0x41}, 0, 0, 0},
-        {"marker then frame", {0x17, 0xFF, 0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF}, {0x41}, 1, 0, 0},
+        {"marker, frame", {0x17, 0xFF, 0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF}, {0x41}, 1, 0, 0},
         {"ff17 marker", {0xFF, 0x17, 0x00, 0x15, 0x42, 0x00, 0xFF, 0xFF}, {0x42}, 1, 0, 0},
-        {"marker at the very end",
-         {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0xFF, 0x17},
-         {0x41},
-         1,
-         0,
-         0},
-        {"tag after sub-tick 4 is no frame",
-         {0x04, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x00},
-         {},
-         0,
-         5,
-         2},
-        {"stray bytes before a frame",
-         {0x99, 0x98, 0x01, 0x15, 0x43, 0x00, 0x00, 0x00},
-         {0x43},
-         0,
-         0,
-         2},
-        {"trailing stray byte is carried",
-         {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x07},
-         {0x41},
-         0,
-         1,
-         0},
+        {"marker at the end", {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0xFF, 0x17}, {0x41}, 1, 0, 0},
+        {"no tag after sub-tick 4", {0x04, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x00}, {}, 0, 5, 2},
+        {"stray bytes first", {0x99, 0x98, 0x01, 0x15, 0x43, 0x00, 0x00, 0x00}, {0x43}, 0, 0, 2},
+        {"stray byte carried", {0x00, 0x15, 0x41, 0x00, 0xFF, 0xFF, 0x07}, {0x41}, 0, 1, 0},
         {"only markers", {0xFF, 0x17, 0x17, 0xFF}, {}, 2, 0, 0},
     };
     for (const Case& c : cases) {
@@ -68,15 +48,6 @@ TEST(StreamDecoder, FrameMarkersAndStrayBytes) {
         EXPECT_EQ(timing.wrapCount, c.wraps);
         EXPECT_EQ(d.carrySize(), c.carried);
     }
-}
-
-TEST(StreamDecoder, FrameSplitOverBatchesIsJoinedAcrossEmptyOnes) {
-    StreamDecoder d;
-    EXPECT_TRUE(Decode(d, {0x00, 0x15, 0x41}).empty());
-    EXPECT_EQ(d.carrySize(), 3u);
-    EXPECT_TRUE(Decode(d, {}).empty());
-    EXPECT_EQ(Decode(d, {0x00, 0xFF, 0xFF}), Bytes{0x41});
-    EXPECT_EQ(d.carrySize(), 0u);
 }
 
 TEST(StreamDecoder, AnySplitOfTheStreamGivesTheSamePayloadAndTimes) {
@@ -93,8 +64,9 @@ TEST(StreamDecoder, AnySplitOfTheStreamGivesTheSamePayloadAndTimes) {
     ASSERT_EQ(expected, payload);
     ASSERT_GT(wholeTiming.wrapCount, 3u);
 
+    // Every third split has an empty batch in the middle.
     for (std::size_t cut1 = 0; cut1 <= stream.size(); cut1 += 1) {
-        const std::size_t cut2 = (cut1 + stream.size()) / 2;
+        const std::size_t cut2 = cut1 % 3 == 0 ? cut1 : (cut1 + stream.size()) / 2;
         StreamDecoder d;
         StreamTiming timing;
         std::size_t skipped = 0;

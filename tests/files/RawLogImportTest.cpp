@@ -3,14 +3,11 @@
 #include "FileTestSupport.h"
 #include "files/SessionFile.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace zuta::test {
 namespace {
-
-using ::testing::ElementsAre;
 
 TEST(CleanLogLineTest, TrimsAndDropsThePrefix) {
     struct Case {
@@ -39,37 +36,6 @@ protected:
     StoreFixture f;
     std::string error;
 };
-
-SampleRecord Switch(std::uint32_t id, std::uint32_t kind, std::uint32_t ticks) {
-    return SampleRecord{id, 0, 0, 0, 0, ticks, kind};
-}
-
-TEST_F(RawLogImportTest, ThreadsAndHisrsBecomeRunsWithTimeDifferences) {
-    ASSERT_TRUE(Import("1:A_THREAD (3) @100\n1:B_HISR (4) @150\n1:A_THREAD (3) @400\n")) << error;
-    EXPECT_THAT(f.Samples(), ElementsAre(Switch(3, 1, 0), Switch(4, 1, 50), Switch(3, 1, 250)));
-    EXPECT_EQ(f.Task(3), (TaskRecord{"A_THREAD", 3, 0, 2, 0, 0, 0, 0, 250}));
-    EXPECT_EQ(f.Task(4), (TaskRecord{"B_HISR", 4, 1, 1, 0, 0, 0, 0, 50}));
-    f.data.Read([](const StoreState& s) {
-        EXPECT_EQ(s.switchCount, 3u);
-        EXPECT_EQ(s.sumTicks, 300u);
-    });
-}
-
-TEST_F(RawLogImportTest, FunctionNamesGetIdentifiersFrom15001) {
-    ASSERT_TRUE(Import("1:Init_ENTER x\n1:Init_EXIT x\n1:Init_ENTER x\n")) << error;
-    EXPECT_THAT(f.Samples(),
-                ElementsAre(Switch(15001, 4, 0), Switch(15002, 5, 0), Switch(15001, 4, 0)));
-    EXPECT_EQ(f.Task(15001).name, "Init_ENTER");
-    EXPECT_EQ(f.Task(15001).type, 3u);
-    EXPECT_EQ(f.Task(15001).runs, 2u);
-    EXPECT_EQ(f.Task(15002).name, "Init_EXIT");
-    EXPECT_EQ(f.Task(15002).type, 4u);
-    EXPECT_EQ(f.data.GetFunctionEventCount(), 3u);
-
-    // A second import starts counting again.
-    ASSERT_TRUE(Import("1:Other_EXIT x\n")) << error;
-    EXPECT_EQ(f.Task(15001).name, "Other_EXIT");
-}
 
 TEST_F(RawLogImportTest, ClassesAreTriedInOrder) {
     struct Case {
@@ -103,58 +69,8 @@ TEST_F(RawLogImportTest, ClassesAreTriedInOrder) {
     }
 }
 
-TEST_F(RawLogImportTest, UnclassifiedLinesTakeTheLastClass) {
-    ASSERT_TRUE(Import("plain\n1:U_INT (9) @10\nno suffix (4) @15\n")) << error;
-    EXPECT_THAT(f.Samples(), ElementsAre(Switch(0, 1, 0), Switch(9, 3, 10), Switch(4, 3, 5)));
-    EXPECT_EQ(f.Task(0), (TaskRecord{"", 0, 0, 1, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(f.Task(4).type, 2u);
-    EXPECT_EQ(f.Task(4).name, "_4"); // the empty name is taken by identifier 0
-}
-
-TEST_F(RawLogImportTest, TimeStampWrapsAndCarriesOver) {
-    ASSERT_TRUE(Import("1:A_THREAD (3) @100\n1:A_THREAD (3) @40\n1:B_THREAD (4)\n")) << error;
-    EXPECT_THAT(f.Samples(),
-                ElementsAre(Switch(3, 1, 0), Switch(3, 1, 4294967236u), Switch(4, 1, 0)));
-}
-
-TEST_F(RawLogImportTest, FunctionTimeCountsIntoTheRunningTask) {
-    ASSERT_TRUE(Import("1:A_THREAD (3) @100\n1:F_ENTER x @130\n1:F_EXIT x @135\n")) << error;
-    EXPECT_EQ(f.Task(3), (TaskRecord{"A_THREAD", 3, 0, 1, 0, 0, 0, 0, 35}));
-    EXPECT_EQ(f.Task(15001).ticks, 30u);
-    EXPECT_EQ(f.Task(15002).ticks, 5u);
-    f.data.Read([](const StoreState& s) {
-        EXPECT_EQ(s.switchCount, 1u);
-        EXPECT_EQ(s.functionEventCount, 2u);
-        EXPECT_EQ(s.sumTicks, 35u);
-    });
-}
-
-TEST_F(RawLogImportTest, OnlyLinesEndingInALineFeedCount) {
-    ASSERT_TRUE(Import("1:A_THREAD (3) @100\r\n1:B_HISR (4) @150")) << error;
-    EXPECT_THAT(f.Samples(), ElementsAre(Switch(3, 1, 0)));
-    EXPECT_FALSE(Import("1:A_THREAD (3) @100"));
-    EXPECT_TRUE(f.Samples().empty());
-    EXPECT_EQ(f.data.GetTaskCount(), 0u);
-    EXPECT_FALSE(Import(""));
-}
-
-TEST_F(RawLogImportTest, LogWithoutAnyClassSuffixIsRefusedAndLeavesNothing) {
-    EXPECT_FALSE(Import("0001:Main (3) @100\nplain\n"));
-    EXPECT_EQ(f.data.GetTaskCount(), 0u);
-    EXPECT_TRUE(f.Samples().empty());
-}
-
-TEST_F(RawLogImportTest, MissingFileLeavesTheStoreAlone) {
-    f.Fill([](StoreState& s) {
-        s.AddOrUpdateTask("Kept", 1001, 0);
-        s.sumTicks = 9;
-    });
-    EXPECT_FALSE(ImportRawLog(f.data, f.folder / "missing.log", error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(f.data.GetTaskCount(), 1u);
-    f.data.Read([](const StoreState& s) { EXPECT_EQ(s.sumTicks, 0u); });
-}
-
+// The boot log has every class, unclassified lines, function time while a task runs, a time stamp
+// that wraps, lines without one, and a last line without a line feed.
 TEST_F(RawLogImportTest, BootLogBecomesTheExpectedSession) {
     ASSERT_TRUE(ImportRawLog(f.data, DataFile("boot.log"), error)) << error;
     EXPECT_EQ(f.Task(3).ticks, 4294967096u); // its own runs plus the functions while it ran
@@ -166,6 +82,13 @@ TEST_F(RawLogImportTest, BootLogBecomesTheExpectedSession) {
     const std::string out = f.folder / "boot.zuta";
     ASSERT_TRUE(SaveSessionFile(f.data, out, error)) << error;
     EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(DataFile("boot.expected.zuta")));
+
+    // A second import numbers its functions from 15001 again; before any class a line is a
+    // thread's.
+    ASSERT_TRUE(Import("plain\n1:Other_EXIT x\r\n")) << error;
+    EXPECT_EQ(f.Task(15001).name, "Other_EXIT");
+    EXPECT_EQ(f.Task(0).type, 0u);
+    EXPECT_EQ(f.Samples().front().kind, 1u);
 }
 
 } // namespace

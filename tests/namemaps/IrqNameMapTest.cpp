@@ -4,7 +4,6 @@
 #include "host/MemorySettingsStore.h"
 #include "support/TempFolder.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -15,14 +14,10 @@ using host::MemorySettingsStore;
 
 constexpr const char* kSection = IrqNameMap::kSection;
 
-std::map<std::uint32_t, std::string> DefaultTableFromData() {
-    std::map<std::uint32_t, std::string> table;
-    std::ifstream in(std::string(ZUTA_TEST_DATA_DIR) + "/namemaps/irq_default_names.txt");
-    std::uint32_t number = 0;
-    std::string name;
-    while (in >> number >> name)
-        table[number] = name;
-    return table;
+std::map<std::uint32_t, std::string> Defaults() {
+    IrqNameMap map;
+    map.LoadDefaults();
+    return map.entries();
 }
 
 void StoreNames(MemorySettingsStore& store, std::uint32_t from, std::uint32_t to) {
@@ -30,75 +25,41 @@ void StoreNames(MemorySettingsStore& store, std::uint32_t from, std::uint32_t to
         store.WriteString(kSection, std::to_string(i), "N" + std::to_string(i));
 }
 
-TEST(IrqNameMap, EmptyStoreGivesTheDefaultTableWithoutWriting) {
-    MemorySettingsStore store;
-    IrqNameMap map(&store);
-    EXPECT_FALSE(map.Load());
-    map.LoadOrDefaults();
-    const auto expected = DefaultTableFromData();
-    ASSERT_EQ(expected.size(), 76u);
-    EXPECT_EQ(map.entries(), expected);
-    EXPECT_EQ(store.writeCount(), 0u);
-    EXPECT_EQ(store.commitCount(), 0u);
+// Names are read from "0" up to the first empty value, at most 256 of them; without any the
+// defaults are used. Loading writes nothing.
+TEST(IrqNameMap, LoadRules) {
+    constexpr std::uint32_t kNone = 999;
+    const struct {
+        const char* name;
+        std::uint32_t stored;
+        std::uint32_t emptied;
+        std::size_t loaded;
+    } cases[] = {{"empty store", 0, kNone, 0},
+                 {"up to the first empty value", 7, 5, 5},
+                 {"at most 256", 300, kNone, 256},
+                 {"empty first value", 10, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemorySettingsStore store;
+        StoreNames(store, 0, c.stored);
+        if (c.emptied != kNone)
+            store.WriteString(kSection, std::to_string(c.emptied), "");
+        const std::size_t writes = store.writeCount();
+        IrqNameMap map(&store);
+        map.LoadDefaults(); // replaced by what is loaded
+        EXPECT_EQ(map.Load(), c.loaded > 0);
+        ASSERT_EQ(map.size(), c.loaded);
+        if (c.loaded > 0) {
+            EXPECT_EQ(map.entries().rbegin()->second, "N" + std::to_string(c.loaded - 1));
+        }
+        map.LoadOrDefaults();
+        EXPECT_EQ(map.entries().size(), c.loaded > 0 ? c.loaded : 76u);
+        EXPECT_EQ(store.writeCount(), writes);
+        EXPECT_EQ(store.commitCount(), 0u);
+    }
 }
 
-TEST(IrqNameMap, LoadStopsAtTheFirstEmptyValue) {
-    MemorySettingsStore store;
-    StoreNames(store, 0, 5);
-    store.WriteString(kSection, "5", "");
-    store.WriteString(kSection, "6", "N6");
-    IrqNameMap map(&store);
-    EXPECT_TRUE(map.Load());
-    EXPECT_EQ(map.size(), 5u);
-    std::string name;
-    EXPECT_TRUE(map.Lookup(4, name));
-    EXPECT_EQ(name, "N4");
-    EXPECT_FALSE(map.Lookup(6, name));
-}
-
-TEST(IrqNameMap, LoadReadsAtMost256Values) {
-    MemorySettingsStore store;
-    StoreNames(store, 0, 300);
-    IrqNameMap map(&store);
-    EXPECT_TRUE(map.Load());
-    EXPECT_EQ(map.size(), 256u);
-    EXPECT_EQ(map.entries().rbegin()->first, 255u);
-}
-
-TEST(IrqNameMap, EmptyFirstValueMeansNoNames) {
-    MemorySettingsStore store;
-    store.WriteString(kSection, "0", "");
-    StoreNames(store, 1, 10);
-    IrqNameMap map(&store);
-    map.LoadOrDefaults();
-    EXPECT_EQ(map.entries(), DefaultTableFromData());
-}
-
-TEST(IrqNameMap, LoadReplacesWhatTheMapHeld) {
-    MemorySettingsStore store;
-    StoreNames(store, 0, 3);
-    IrqNameMap map(&store);
-    map.LoadDefaults();
-    EXPECT_TRUE(map.Load());
-    EXPECT_EQ(map.size(), 3u);
-}
-
-TEST(IrqNameMap, LookupAndSetNameStayWithinTheTable) {
-    IrqNameMap map;
-    map.LoadDefaults();
-    std::string name = "stale";
-    EXPECT_FALSE(map.Lookup(80, name));
-    EXPECT_EQ(name, "");
-    EXPECT_TRUE(map.Lookup(75, name));
-    EXPECT_EQ(name, "SRC_CIPHER");
-
-    EXPECT_FALSE(map.SetName(76, "Extra"));
-    EXPECT_EQ(map.size(), 76u);
-    EXPECT_TRUE(map.SetName(4, "Frame"));
-    EXPECT_TRUE(map.Lookup(4, name));
-    EXPECT_EQ(name, "Frame");
-}
-
+// Names are set only within the table; the saved table replaces the defaults.
 TEST(IrqNameMap, SavedNamesReplaceTheDefaultsThroughAFile) {
     test::TempFolder dir;
     const std::string path = dir / "settings.ini";
@@ -106,6 +67,7 @@ TEST(IrqNameMap, SavedNamesReplaceTheDefaultsThroughAFile) {
         host::IniSettingsStore store(path);
         IrqNameMap map(&store);
         map.LoadOrDefaults();
+        EXPECT_FALSE(map.SetName(76, "Extra"));
         ASSERT_TRUE(map.SetName(9, "GSM IRQ control"));
         map.Save();
     }
@@ -115,40 +77,33 @@ TEST(IrqNameMap, SavedNamesReplaceTheDefaultsThroughAFile) {
     IrqNameMap map(&store);
     ASSERT_TRUE(map.Load());
     EXPECT_EQ(map.size(), 76u);
-    std::string name;
+    std::string name = "stale";
+    EXPECT_FALSE(map.Lookup(80, name));
+    EXPECT_EQ(name, "");
     EXPECT_TRUE(map.Lookup(9, name));
     EXPECT_EQ(name, "GSM IRQ control");
 }
 
-TEST(IrqNameMap, EmptiedNameCutsTheListOnReload) {
+// An emptied name ends the list on the next load; an emptied first name brings back the defaults.
+// Saving commits even an empty map, and leaves the values after the map's.
+TEST(IrqNameMap, EmptiedNamesCutTheListAndLaterValuesStay) {
     MemorySettingsStore store;
-    IrqNameMap map(&store);
-    map.LoadOrDefaults();
-    ASSERT_TRUE(map.SetName(10, ""));
-    map.Save();
-    EXPECT_EQ(store.ReadString(kSection, "10"), "");
-    EXPECT_TRUE(map.Load());
-    EXPECT_EQ(map.size(), 10u);
-
-    map.LoadOrDefaults();
-    ASSERT_TRUE(map.SetName(0, ""));
-    map.Save();
-    map.LoadOrDefaults();
-    EXPECT_EQ(map.entries(), DefaultTableFromData());
-}
-
-TEST(IrqNameMap, SaveCommitsEvenWhenEmptyAndLeavesLaterValues) {
-    MemorySettingsStore store;
-    StoreNames(store, 0, 8);
     IrqNameMap map(&store);
     map.Save();
     EXPECT_EQ(store.commitCount(), 1u);
-    EXPECT_EQ(store.writeCount(), 8u);
-
-    store.WriteString(kSection, "3", "");
-    EXPECT_TRUE(map.Load());
+    EXPECT_EQ(store.writeCount(), 0u);
+    map.LoadOrDefaults();
+    ASSERT_TRUE(map.SetName(10, ""));
     map.Save();
-    EXPECT_EQ(store.ReadString(kSection, "7"), "N7");
+    EXPECT_TRUE(map.Load());
+    EXPECT_EQ(map.size(), 10u);
+    map.Save();
+    EXPECT_EQ(store.ReadString(kSection, "75"), "SRC_CIPHER");
+
+    ASSERT_TRUE(map.SetName(0, ""));
+    map.Save();
+    map.LoadOrDefaults();
+    EXPECT_EQ(map.entries(), Defaults());
 }
 
 } // namespace

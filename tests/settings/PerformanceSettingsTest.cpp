@@ -37,53 +37,49 @@ private:
     std::optional<std::string> old_;
 };
 
-TEST(PerformanceSettings, DefaultDumpPathWithoutHome) {
-    TempFolder home;
-    ScopedHome scoped(home.path().string());
-    ::unsetenv("HOME");
-    EXPECT_EQ(PerformanceSettings::DefaultDumpPath(), "./ZUTAData");
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+Entries Saved(const PerformanceSettings& s) {
+    MemorySettingsStore store;
+    EXPECT_TRUE(s.save(store));
+    return store.Entries(kSection);
 }
 
-TEST(PerformanceSettings, EmptyStoreLoadsTheLoadDefaults) {
+// An empty store gives the load defaults (not those of a new object), with the dump folder made
+// under $HOME; they are saved in the fixed key order.
+TEST(PerformanceSettings, EmptyStoreGivesTheLoadDefaultsSavedInKeyOrder) {
     TempFolder home;
     const ScopedHome scoped(home.path().string());
-    const MemorySettingsStore store;
     PerformanceSettings s;
     s.ignoreIdleSamples = true;
-    s.load(store);
-    EXPECT_EQ(s.cpuType, 1u);
-    EXPECT_EQ(s.dumpPath, home / "ZUTAData");
-    EXPECT_TRUE(std::filesystem::is_directory(s.dumpPath));
-    EXPECT_EQ(s.idleTaskName, "CommPM_L");
-    EXPECT_EQ(s.maskEvent, "");
-    EXPECT_EQ(s.lastOpenFile, "");
-    EXPECT_FALSE(s.statisticsData);
-    EXPECT_FALSE(s.showInactiveTasks);
-    EXPECT_FALSE(s.percentView);
-    EXPECT_FALSE(s.simpleMode);
-    EXPECT_FALSE(s.externalTsMode);
+    s.load(MemorySettingsStore());
     EXPECT_FALSE(s.ignoreIdleSamples);
-    EXPECT_EQ(s.apdcLowAddress, 0xD0800000u);
-    EXPECT_EQ(s.apdcHighAddress, 0xD0FFFFFFu);
-    EXPECT_EQ(s.diagPort, 0u);
-    EXPECT_EQ(s.tlnPort, 1u);
-    EXPECT_EQ(s.threshold, 2000u);
-    EXPECT_EQ(s.armClockMhz, 0.0f);
-}
+    EXPECT_TRUE(std::filesystem::is_directory(home / "ZUTAData"));
+    const Entries expected = {
+        {"CPU type", "1"},
+        {"VTune Exe Path", home / "ZUTAData"},
+        {"Mask Event", ""},
+        {"Idle Task Name", "CommPM_L"},
+        {"Statistics Data", "0"},
+        {"Display non active tasks", "0"},
+        {"APDC low Address", "3498049536"},
+        {"APDC Hi Address", "3506438143"},
+        {"Percent View", "0"},
+        {"USB Port num", "0"},
+        {"TLN Port num", "1"},
+        {"Clock Rate Delimiter", "0.000000"},
+        {"simple Mode", "0"},
+        {"external TS Mode", "0"},
+        {"Last Open File", ""},
+        {"Trash", "2000"},
+    };
+    EXPECT_EQ(Saved(s), expected);
 
-TEST(PerformanceSettings, EmptyTextsKeepTheNamedDefaults) {
-    TempFolder dir;
-    MemorySettingsStore store;
-    store.WriteString(kSection, "Idle Task Name", "");
-    store.WriteString(kSection, "VTune Exe Path", "");
-    store.WriteString(kSection, "Mask Event", "");
-    PerformanceSettings s;
-    s.dumpPath = dir / "dump";
-    s.maskEvent = "before";
-    s.load(store);
-    EXPECT_EQ(s.idleTaskName, "CommPM_L");
-    EXPECT_EQ(s.dumpPath, dir / "dump");
-    EXPECT_EQ(s.maskEvent, "");
+    MemorySettingsStore failing;
+    failing.SetFailCommits(true);
+    EXPECT_FALSE(s.save(failing));
+    ::unsetenv("HOME");
+    EXPECT_EQ(PerformanceSettings::DefaultDumpPath(), "./ZUTAData");
 }
 
 // A negative clock, or one beyond the float range, is unknown (0.0) like a text without a number.
@@ -92,14 +88,9 @@ TEST(PerformanceSettings, ClockIsTheLeadingDecimalNumber) {
     const struct {
         const char* text;
         float value;
-    } cases[] = {
-        {"208", 208.0f},   {"208.000000", 208.0f}, {"  104.5 MHz", 104.5f},
-        {"1e3", 1000.0f},  {".5", 0.5f},           {"+13", 13.0f},
-        {"-5", 0.0f},      {"3,5", 3.0f},          {"", 0.0f},
-        {"MHz 208", 0.0f}, {",5", 0.0f},           {"nan", 0.0f},
-        {"inf", 0.0f},     {"1e40", 0.0f},         {"1e999", 0.0f},
-        {"0x10", 0.0f},
-    };
+    } cases[] = {{"", 0.0f},      {"-5", 0.0f},           {"3,5", 3.0f},
+                 {"nan", 0.0f},   {"inf", 0.0f},          {"1e40", 0.0f},
+                 {"1e999", 0.0f}, {"208.000000", 208.0f}, {"  104.5 MHz", 104.5f}};
     for (const auto& c : cases) {
         MemorySettingsStore store;
         store.WriteString(kSection, "Clock Rate Delimiter", c.text);
@@ -108,40 +99,6 @@ TEST(PerformanceSettings, ClockIsTheLeadingDecimalNumber) {
         s.load(store);
         EXPECT_EQ(s.armClockMhz, c.value) << '"' << c.text << '"';
     }
-}
-
-TEST(PerformanceSettings, SaveWritesEveryKeyInOrderAndCommits) {
-    TempFolder dir;
-    MemorySettingsStore store;
-    PerformanceSettings s;
-    s.dumpPath = dir / "dump";
-    s.armClockMhz = 208.0f;
-    s.ignoreIdleSamples = true;
-    EXPECT_TRUE(s.save(store));
-    EXPECT_EQ(store.commitCount(), 1u);
-    EXPECT_EQ(store.Sections(), (std::vector<std::string>{"Performace Settings"}));
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"CPU type", "1"},
-        {"VTune Exe Path", dir / "dump"},
-        {"Mask Event", ""},
-        {"Idle Task Name", "CommPM_L"},
-        {"Statistics Data", "1"},
-        {"Display non active tasks", "1"},
-        {"APDC low Address", "3498049536"},
-        {"APDC Hi Address", "3506438143"},
-        {"Percent View", "0"},
-        {"USB Port num", "0"},
-        {"TLN Port num", "1"},
-        {"Clock Rate Delimiter", "208.000000"},
-        {"simple Mode", "0"},
-        {"external TS Mode", "0"},
-        {"Last Open File", ""},
-        {"Trash", "2000"},
-    };
-    EXPECT_EQ(store.Entries(kSection), expected);
-
-    store.SetFailCommits(true);
-    EXPECT_FALSE(s.save(store));
 }
 
 TEST(PerformanceSettings, ClockTextIgnoresTheProcessLocale) {
@@ -173,7 +130,6 @@ TEST(PerformanceSettings, RoundTripThroughAnIniFile) {
     s.lastOpenFile = dir / "last \"run\".zuta";
     s.simpleMode = true;
     s.statisticsData = false;
-    s.showInactiveTasks = true;
     s.percentView = true;
     s.externalTsMode = true;
     s.apdcLowAddress = 0x10000000u;
@@ -190,40 +146,35 @@ TEST(PerformanceSettings, RoundTripThroughAnIniFile) {
     EXPECT_EQ(store.ReadString(kSection, "Clock Rate Delimiter"), "312.123444");
     PerformanceSettings back;
     back.load(store);
-    EXPECT_EQ(back.cpuType, s.cpuType);
-    EXPECT_EQ(back.dumpPath, s.dumpPath);
+    EXPECT_EQ(Saved(back), Saved(s));
     EXPECT_TRUE(std::filesystem::is_directory(back.dumpPath));
-    EXPECT_EQ(back.maskEvent, s.maskEvent);
-    EXPECT_EQ(back.idleTaskName, s.idleTaskName);
     EXPECT_FALSE(back.ignoreIdleSamples);
-    EXPECT_EQ(back.lastOpenFile, s.lastOpenFile);
-    EXPECT_EQ(back.simpleMode, s.simpleMode);
-    EXPECT_EQ(back.statisticsData, s.statisticsData);
-    EXPECT_EQ(back.showInactiveTasks, s.showInactiveTasks);
-    EXPECT_EQ(back.percentView, s.percentView);
-    EXPECT_EQ(back.externalTsMode, s.externalTsMode);
-    EXPECT_EQ(back.apdcLowAddress, s.apdcLowAddress);
-    EXPECT_EQ(back.apdcHighAddress, s.apdcHighAddress);
-    EXPECT_EQ(back.diagPort, s.diagPort);
-    EXPECT_EQ(back.tlnPort, s.tlnPort);
-    EXPECT_EQ(back.threshold, s.threshold);
     EXPECT_FLOAT_EQ(back.armClockMhz, 312.123444f);
-    EXPECT_EQ(back.SamplingMode(), 3u);
 }
 
-TEST(PerformanceSettings, DumpFolderIsCreatedOneLevelOnly) {
+// Empty texts keep the named defaults; the dump folder is made only when its parent exists.
+TEST(PerformanceSettings, EmptyTextsAndTheDumpFolder) {
     TempFolder dir;
     MemorySettingsStore store;
-    store.WriteString(kSection, "VTune Exe Path", dir / "missing/dump");
+    store.WriteString(kSection, "Idle Task Name", "");
+    store.WriteString(kSection, "VTune Exe Path", "");
+    store.WriteString(kSection, "Mask Event", "");
     PerformanceSettings s;
+    s.dumpPath = dir / "dump";
+    s.maskEvent = "before";
+    s.load(store);
+    EXPECT_EQ(s.idleTaskName, "CommPM_L");
+    EXPECT_EQ(s.dumpPath, dir / "dump");
+    EXPECT_EQ(s.maskEvent, "");
+
+    store.WriteString(kSection, "VTune Exe Path", dir / "missing/dump");
     s.load(store);
     EXPECT_EQ(s.dumpPath, dir / "missing/dump");
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
-
     std::filesystem::create_directory(dir / "existing");
-    store.WriteString(kSection, "VTune Exe Path", dir / "existing");
+    store.WriteString(kSection, "VTune Exe Path", dir / "existing/dump");
     s.load(store);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "existing"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "existing/dump"));
 }
 
 } // namespace
