@@ -74,7 +74,12 @@ std::size_t MemorySource::Read(char* to, std::size_t size) {
 TextScanner::TextScanner(ByteSource& source,
                          std::function<void(std::uint64_t, std::uint64_t)> progress)
     : source_(source), progress_(std::move(progress)),
-      buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize + 1 + kPadding)),
+      // A small input gets a buffer of its size: most loads of a fuzz run or a short file would
+      // otherwise pay for a whole megabyte.
+      capacity_(source.size() != 0 && source.size() < kBufferSize
+                    ? static_cast<std::size_t>(source.size()) + kSmallSlack
+                    : kBufferSize),
+      buffer_(std::make_unique_for_overwrite<char[]>(capacity_ + 1 + kPadding)),
       cur_(buffer_.get()), end_(buffer_.get()) {
     std::memset(end_, 0, 1 + kPadding);
 }
@@ -84,12 +89,20 @@ bool TextScanner::Refill() {
         return false;
     const std::size_t kept = static_cast<std::size_t>(end_ - cur_);
     base_ += static_cast<std::uint64_t>(cur_ - buffer_.get());
-    std::memmove(buffer_.get(), cur_, kept);
+    if (kept == capacity_ && capacity_ < kBufferSize) {
+        // The input grew past the size it had when the scanner was made.
+        auto larger = std::make_unique_for_overwrite<char[]>(kBufferSize + 1 + kPadding);
+        std::memcpy(larger.get(), cur_, kept);
+        buffer_ = std::move(larger);
+        capacity_ = kBufferSize;
+    } else {
+        std::memmove(buffer_.get(), cur_, kept);
+    }
     cur_ = buffer_.get();
     end_ = cur_ + kept;
     std::size_t added = 0;
     while (added == 0) {
-        const std::size_t got = source_.Read(end_, kBufferSize - kept);
+        const std::size_t got = source_.Read(end_, capacity_ - kept);
         if (got == 0) {
             atEnd_ = true;
             break;

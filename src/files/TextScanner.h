@@ -79,6 +79,8 @@ public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
     // Zero bytes after the end of the buffered bytes: the fast helpers read eight at a time.
     static constexpr std::size_t kPadding = 8;
+    // Room beyond the size of a small input, for bytes that arrive after it was measured.
+    static constexpr std::size_t kSmallSlack = 4096;
 
     TextScanner(ByteSource& source, std::function<void(std::uint64_t, std::uint64_t)> progress);
 
@@ -174,6 +176,7 @@ private:
 
     ByteSource& source_;
     std::function<void(std::uint64_t, std::uint64_t)> progress_;
+    std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     char* cur_;
     char* end_;
