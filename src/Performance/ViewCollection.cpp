@@ -184,13 +184,6 @@ void CPerformanceView::OnNotification(std::uint32_t command, std::uint32_t code)
         state_.VtuneFileCreated();
         UpdateControls();
         return;
-    case host::kCodeCorruptedData:
-        // Several bad batches may be queued; the first one ends the collection.
-        if (state_.flags().collecting) {
-            OnStop();
-            LogStatus("Corrupted data received");
-        }
-        return;
     case host::kCodeNewTaskData:
         RebuildRows();
         return;
@@ -199,19 +192,13 @@ void CPerformanceView::OnNotification(std::uint32_t command, std::uint32_t code)
         BuildColumns();
         RebuildRows();
         return;
-    case host::kCodeLinkClosed:
-        // What arrived before the link went away stays; Start opens the link again.
-        if (state_.flags().collecting) {
-            LogStatus("Target link lost");
-            OnStop();
-        }
-        return;
     case host::kCodeTargetConnected:
     case host::kCodeTargetNotConnected:
         ContinueStart(code == host::kCodeTargetConnected);
         return;
     default:
-        controller()->HandleStatusNotification(code);
+        // Corrupted data and a lost link end the collection with the window's own Stop.
+        controller()->HandleStatusNotification(code, [this] { OnStop(); });
         return;
     }
 }

@@ -175,12 +175,20 @@ bool CollectionController::SendTaskInfoRequest(std::uint32_t storeId) {
                                   payload.data(), payload.size(), 0);
 }
 
-bool CollectionController::HandleStatusNotification(std::uint32_t code) {
+bool CollectionController::HandleStatusNotification(std::uint32_t code,
+                                                    const std::function<void()>& stop) {
+    // Several bad batches or closing notices may be queued; the first one ends the collection.
+    const bool running = collecting_.load() && !stopRequested_.load();
+    const auto stopCollection = [&] {
+        if (stop)
+            stop();
+        else
+            Stop();
+    };
     switch (code) {
     case host::kCodeCorruptedData:
-        // Several bad batches may be queued; the first one ends the collection.
-        if (collecting_.load()) {
-            Stop();
+        if (running) {
+            stopCollection();
             LogStatus("Corrupted data received");
         }
         return true;
@@ -195,9 +203,9 @@ bool CollectionController::HandleStatusNotification(std::uint32_t code) {
         return true;
     case host::kCodeLinkClosed:
         // What arrived before the link went away stays; Start opens the link again.
-        if (collecting_.load()) {
+        if (running) {
             LogStatus("Target link lost");
-            Stop();
+            stopCollection();
         }
         return true;
     default:

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <thread>
@@ -85,8 +86,9 @@ public:
     // "TaskInfo" for a row during a collection; nothing is sent (false) unless the row is a task.
     bool SendTaskInfoRequest(std::uint32_t storeId);
     // The view's handling of notification 1795 on its own thread for the codes that concern the
-    // collection (1, 3, 5, 1540, link closed); false for the codes the view handles itself.
-    bool HandleStatusNotification(std::uint32_t code);
+    // collection (1, 3, 5, 1540, link closed); false for the codes the view handles itself. A
+    // collection that must end is ended by `stop` (the window's own Stop), else by Stop.
+    bool HandleStatusNotification(std::uint32_t code, const std::function<void()>& stop = {});
     // The view closes: a pending start is abandoned, "Terminating", stop, close the collection; no
     // delivery reaches the store once this returns.
     void Shutdown();
