@@ -10,8 +10,11 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QLineEdit;
@@ -124,6 +127,11 @@ signals:
     void tableChanged();
 
 protected:
+    // Window thread, queued by the link threads' calls above.
+    Q_INVOKABLE void DrainNotifications();
+    Q_INVOKABLE void RebuildQueuedRows();
+    Q_INVOKABLE void StartRefreshTimer();
+
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -183,6 +191,12 @@ private:
     std::atomic<bool> refreshArmed_{false};
     // One queued rebuild at a time: a burst of new tasks rebuilds the rows once.
     std::atomic<bool> rebuildQueued_{false};
+    // New task information asks the rebuild to stop the refresh timer first.
+    std::atomic<bool> rebuildStopsRefresh_{false};
+    // Notifications of the link threads waiting for the window thread.
+    std::mutex postedMutex_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> posted_;
+    std::atomic<bool> drainQueued_{false};
 };
 
 } // namespace zuta::performance

@@ -119,51 +119,60 @@ void CPerformanceView::OnCpuLoadTimer() {
     cpuLoadTimer_.setInterval(kCpuLoadPeriodMs);
 }
 
+// Link threads hand their notifications over through the view's own queue and wake the window
+// thread with a call by name: the hand-over is then guarded by a lock of this code, which the
+// thread sanitizer sees, rather than by the event queue inside Qt, which it cannot.
 void CPerformanceView::PostNotification(std::uint32_t command, std::uint32_t code) {
-    QMetaObject::invokeMethod(
-        this, [this, command, code] { OnNotification(command, code); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(postedMutex_);
+        posted_.emplace_back(command, code);
+    }
+    if (!drainQueued_.exchange(true))
+        QMetaObject::invokeMethod(this, "DrainNotifications", Qt::QueuedConnection);
+}
+
+void CPerformanceView::DrainNotifications() {
+    drainQueued_.store(false);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> posted;
+    {
+        std::lock_guard lock(postedMutex_);
+        posted.swap(posted_);
+    }
+    for (const auto& [command, code] : posted)
+        OnNotification(command, code);
 }
 
 void CPerformanceView::RefreshTableNow() {
-    if (rebuildQueued_.exchange(true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            rebuildQueued_.store(false);
-            StopRefreshTimer();
-            RebuildRows();
-        },
-        Qt::QueuedConnection);
+    rebuildStopsRefresh_.store(true);
+    if (!rebuildQueued_.exchange(true))
+        QMetaObject::invokeMethod(this, "RebuildQueuedRows", Qt::QueuedConnection);
 }
 
 void CPerformanceView::RunNewTaskData() {
-    if (rebuildQueued_.exchange(true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            rebuildQueued_.store(false);
-            RebuildRows();
-        },
-        Qt::QueuedConnection);
+    if (!rebuildQueued_.exchange(true))
+        QMetaObject::invokeMethod(this, "RebuildQueuedRows", Qt::QueuedConnection);
+}
+
+void CPerformanceView::RebuildQueuedRows() {
+    rebuildQueued_.store(false);
+    if (rebuildStopsRefresh_.exchange(false))
+        StopRefreshTimer();
+    RebuildRows();
 }
 
 void CPerformanceView::ArmTableRefresh() {
     // One request in flight at a time: a burst of batches costs one queued call.
-    if (refreshArmed_.exchange(true))
+    if (!refreshArmed_.exchange(true))
+        QMetaObject::invokeMethod(this, "StartRefreshTimer", Qt::QueuedConnection);
+}
+
+void CPerformanceView::StartRefreshTimer() {
+    if (!state_.flags().collecting) {
+        refreshArmed_.store(false);
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!state_.flags().collecting) {
-                refreshArmed_.store(false);
-                return;
-            }
-            if (!refreshTimer_.isActive())
-                refreshTimer_.start();
-        },
-        Qt::QueuedConnection);
+    }
+    if (!refreshTimer_.isActive())
+        refreshTimer_.start();
 }
 
 void CPerformanceView::OnNotification(std::uint32_t command, std::uint32_t code) {
