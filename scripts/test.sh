@@ -19,7 +19,8 @@
 #   ZUTA_JOBS          parallel compile jobs (default 2)
 #   ZUTA_CTEST_JOBS    tests run at once (default 1, so no two tests compete for ports or files)
 #   ZUTA_TSAN_LABEL    CTest label of the test programs run under tsan (default threaded)
-#   ZUTA_FUZZ_SECONDS  run time of each fuzz target (default 30)
+#   ZUTA_FUZZ_RUNS     inputs each fuzz target runs (default 1000000)
+#   ZUTA_FUZZ_SECONDS  longest run time of each fuzz target, whatever it ran by then (default 200)
 #   ZUTA_FUZZ_JOBS     fuzz targets run at once (default 2)
 set -uo pipefail
 
@@ -31,7 +32,8 @@ build_root=${ZUTA_BUILD_ROOT:-build}
 jobs=${ZUTA_JOBS:-2}
 ctest_jobs=${ZUTA_CTEST_JOBS:-1}
 tsan_label=${ZUTA_TSAN_LABEL:-threaded}
-fuzz_seconds=${ZUTA_FUZZ_SECONDS:-30}
+fuzz_runs=${ZUTA_FUZZ_RUNS:-1000000}
+fuzz_seconds=${ZUTA_FUZZ_SECONDS:-200}
 fuzz_jobs=${ZUTA_FUZZ_JOBS:-2}
 
 mkdir -p "$build_root"
@@ -198,7 +200,7 @@ run_fuzzer() {
         fi
     done
     local rc=0
-    (cd "$work" && "$exe" -max_total_time="$fuzz_seconds" -timeout=25 -rss_limit_mb=2560 \
+    (cd "$work" && "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -timeout=25 -rss_limit_mb=2560 \
         -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
         >"$logs/fuzz-$name.log" 2>&1) || rc=$?
     echo "$rc" >"$logs/fuzz-$name.rc"
@@ -207,7 +209,7 @@ run_fuzzer() {
 stage_fuzz() {
     local dir="$build_root/fuzz"
     local start=$SECONDS
-    say "fuzz: every fuzz target for $fuzz_seconds s"
+    say "fuzz: every fuzz target for $fuzz_runs inputs or at most $fuzz_seconds s"
     if ! configure fuzz "$dir" || ! build "$dir" fuzzers; then
         record fuzz FAILED "build failed ($((SECONDS - start)) s)"
         return
@@ -234,6 +236,9 @@ stage_fuzz() {
             tail -n 1)
         if [[ $rc == 0 && -n $runs ]]; then
             lines+=("$name: passed, $runs executions")
+            if ((runs < fuzz_runs)); then
+                lines[-1]+=" (stopped at $fuzz_seconds s)"
+            fi
             echo "${lines[-1]}"
         else
             bad=$((bad + 1))
@@ -252,7 +257,7 @@ stage_fuzz() {
     elif ((bad > 0)); then
         record fuzz FAILED "$bad of ${#names[@]} targets failed ($((SECONDS - start)) s)"
     else
-        record fuzz passed "${#names[@]} targets clean for $fuzz_seconds s each ($((SECONDS - start)) s)"
+        record fuzz passed "${#names[@]} targets clean, up to $fuzz_runs inputs each ($((SECONDS - start)) s)"
     fi
     local line
     for line in "${lines[@]}"; do
