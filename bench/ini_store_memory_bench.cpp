@@ -2,6 +2,7 @@
 // bytes per byte of the file, at the peak while reading and once read. A program of its own, so
 // no earlier benchmark's heap is reused.
 
+#include "ProcessMemory.h"
 #include "host/IniSettingsStore.h"
 
 #include <benchmark/benchmark.h>
@@ -16,26 +17,8 @@ namespace {
 
 constexpr std::size_t kFileBytes = 70'000'000;
 
-// A field of /proc/self/status in bytes (the kernel reports kB), or 0 when it is missing.
-std::size_t StatusBytes(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::getline(status, line)) {
-        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength &&
-            line[keyLength] == ':')
-            return std::stoull(line.substr(keyLength + 1)) * 1024;
-    }
-    return 0;
-}
-
-// Lowers the peak resident size to the current one; false when the kernel refuses.
-bool ResetPeak() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.close();
-    return static_cast<bool>(clear);
-}
+using zuta::bench::ResetPeak;
+using zuta::bench::StatusBytes;
 
 // The settings of the module with a function name map of about a million entries.
 std::string WriteLargeIni() {

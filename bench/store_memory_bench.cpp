@@ -2,6 +2,7 @@
 // bytes per stored sample. A program of its own, so no earlier benchmark's heap is reused.
 
 #include "ModemStream.h"
+#include "ProcessMemory.h"
 #include "collection/CollectionSession.h"
 #include "host/MemorySettingsStore.h"
 
@@ -18,26 +19,8 @@ namespace {
 
 constexpr std::size_t kTargetSamples = 10'000'000;
 
-// A field of /proc/self/status in bytes (the kernel reports kB), or 0 when it is missing.
-std::size_t StatusBytes(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::getline(status, line)) {
-        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength &&
-            line[keyLength] == ':')
-            return std::stoull(line.substr(keyLength + 1)) * 1024;
-    }
-    return 0;
-}
-
-// Lowers the peak resident size to the current one; false when the kernel refuses.
-bool ResetPeak() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.close();
-    return static_cast<bool>(clear);
-}
+using zuta::bench::ResetPeak;
+using zuta::bench::StatusBytes;
 
 void BM_StoreMemoryPerSample(benchmark::State& state) {
     const zuta::bench::FramedStream stream =

@@ -157,8 +157,7 @@ bool CollectionSession::LoadSession(const std::string& path, std::string& error,
     warnings_.clear();
     std::vector<std::string> warnings;
     const bool loaded = LoadSessionFile(*data_, path, error, progress, &warnings);
-    for (const std::string& warning : warnings)
-        warnings_.push_back("'" + path + "': " + warning);
+    AddWarnings(path, warnings);
     if (!loaded) {
         error = "'" + path + "': " + error;
         return false;
@@ -172,8 +171,7 @@ bool CollectionSession::ImportLog(const std::string& path, std::string& error) {
     warnings_.clear();
     std::vector<std::string> warnings;
     const bool imported = ImportRawLog(*data_, path, error, &warnings);
-    for (const std::string& warning : warnings)
-        warnings_.push_back("'" + path + "': " + warning);
+    AddWarnings(path, warnings);
     if (!imported) {
         error = "'" + path + "': " + error;
         return false;
@@ -212,13 +210,18 @@ bool CollectionSession::ReplayCapture(const std::string& path, std::string& erro
     data_->FinishCollection();
     data_->SetClock(nullptr);
     data_->SetFinishDelay(finishDelay);
-    for (const std::string& warning : reader.warnings())
-        warnings_.push_back("'" + path + "': " + warning);
+    AddWarnings(path, reader.warnings());
     if (!error.empty()) {
         error = "'" + path + "': " + error;
         return false;
     }
     return true;
+}
+
+void CollectionSession::AddWarnings(const std::string& path,
+                                    const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings)
+        warnings_.push_back("'" + path + "': " + warning);
 }
 
 bool CollectionSession::Save(const std::string& path, std::string& error) {

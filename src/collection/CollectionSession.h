@@ -106,6 +106,8 @@ public:
 
 private:
     void MakeController();
+    // Keeps what a reader warned of, each naming the file.
+    void AddWarnings(const std::string& path, const std::vector<std::string>& warnings);
 
     // Table hooks that do nothing, for a session without a view.
     class QuietView final : public ICollectionView {
