@@ -1,7 +1,9 @@
 #pragma once
 
 #include "OutputPane.h"
+#include "QtFileDialog.h"
 #include "QtMessageBox.h"
+#include "QtProcessLauncher.h"
 #include "host/HostWindow.h"
 #include "host/IniSettingsStore.h"
 
@@ -45,6 +47,8 @@ public:
     host::IMessageBox& MessageBox() override { return messageBox_; }
     host::IOutputWindow& OutputWindow() override { return *output_; }
     host::ISettingsStore& SettingsStore() override { return settings_; }
+    host::IFileDialog* FileDialog() override { return &fileDialog_; }
+    host::IProcessLauncher* ProcessLauncher() override { return &launcher_; }
     host::ICommandLink* CommandLink() override { return commandLink_; }
     host::IDataLink* DataLink() override { return dataLink_; }
     host::ISenderNameResolver* SenderNameResolver() override { return resolver_; }
@@ -54,8 +58,11 @@ public:
     void SetTargetLinks(host::ICommandLink* commandLink, host::IDataLink* dataLink,
                         host::ISenderNameResolver* resolver);
 
-    // A window nobody looks at (a screenshot) answers its message boxes itself.
-    void SetInteractive(bool interactive) { messageBox_.SetInteractive(interactive); }
+    // A window nobody looks at (a screenshot) answers its message boxes and file dialogs itself.
+    void SetInteractive(bool interactive) {
+        messageBox_.SetInteractive(interactive);
+        fileDialog_.SetInteractive(interactive);
+    }
 
     // Drops every template; done before the modules that made them are unloaded.
     void RemoveDocumentTemplates();
@@ -83,6 +90,8 @@ private:
     std::map<QObject*, QPointer<QMenu>> frameMenus_;
     QPointer<QMenu> shownFrameMenu_;
     QtMessageBox messageBox_;
+    QtFileDialog fileDialog_{this};
+    QtProcessLauncher launcher_;
     host::IniSettingsStore settings_;
     std::vector<std::unique_ptr<host::IDocumentTemplate>> templates_;
     host::ICommandLink* commandLink_ = nullptr;

@@ -46,6 +46,7 @@ bool ModuleLoader::Load(const std::string& path) {
     }
     moduleVersion =
         reinterpret_cast<performance::ModuleVersionEntry>(dlsym(handle_, "ModuleVersion"));
+    renderWindow = reinterpret_cast<performance::RenderWindowEntry>(dlsym(handle_, "RenderWindow"));
     dlerror();
     return true;
 }
@@ -72,6 +73,7 @@ void ModuleLoader::Unload() {
     loadWorkspace = nullptr;
     closeWorkspace = nullptr;
     moduleVersion = nullptr;
+    renderWindow = nullptr;
 }
 
 } // namespace zuta::hostapp

@@ -30,6 +30,8 @@ public:
     performance::CloseWorkspaceEntry closeWorkspace = nullptr;
     // Optional: null when the module does not tell its version.
     performance::ModuleVersionEntry moduleVersion = nullptr;
+    // Optional: null when the module cannot picture its windows.
+    performance::RenderWindowEntry renderWindow = nullptr;
 
 private:
     void* handle_ = nullptr;

@@ -1,5 +1,6 @@
 #include "HostSession.h"
 #include "MainWindow.h"
+#include "Render.h"
 #include "Screenshot.h"
 #include "TargetConnection.h"
 
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     std::string workspacePath;
     std::string modulePath = DefaultModulePath();
     std::string screenshotPath;
+    zuta::hostapp::RenderRequest render;
     std::string openPath;
     zuta::hostapp::TargetOptions target;
     auto* settingsOption =
@@ -91,6 +93,10 @@ int main(int argc, char** argv) {
                    "session file (.zuta) or raw log (.log) to open; it becomes the last open file");
     cli.add_option("--screenshot", screenshotPath,
                    "render the main window offscreen to this PNG file and exit");
+    cli.add_option("--render", render.window,
+                   "with --screenshot: picture this window of the module instead (task-graph)");
+    cli.add_option("--render-option", render.options,
+                   "KEY=VALUE option of the window pictured by --render (repeatable)");
     CLI11_PARSE(cli, argc, argv);
 
     const bool screenshot = !screenshotPath.empty();
@@ -140,6 +146,16 @@ int main(int argc, char** argv) {
     if (screenshot) {
         window.resize(zuta::hostapp::kScreenshotWidth, zuta::hostapp::kScreenshotHeight);
         std::string error;
+        if (!render.window.empty()) {
+            render.pngPath = screenshotPath;
+            const int status =
+                started ? zuta::hostapp::RenderModuleWindow(window, session.module(), render, error)
+                        : zuta::hostapp::kRenderNotWritten;
+            session.Shutdown(false);
+            if (status != 0)
+                std::cerr << "zuta-host: " << (started ? error : session.error()) << '\n';
+            return status;
+        }
         const bool saved = zuta::hostapp::SaveScreenshot(window, screenshotPath, error);
         session.Shutdown(false);
         if (!saved) {

@@ -178,7 +178,8 @@ void CPerformanceView::OnInitialUpdate() {
     SetBarText(&CPerformanceControlBar::userEventsEdit, "0");
     SetBarText(&CPerformanceControlBar::cpuLoadEdit, "0");
 
-    ReopenLastFile();
+    if (!ReopenLastFile())
+        return; // the view was closed meanwhile
     setAcceptDrops(true);
     SetBarText(&CPerformanceControlBar::versionEdit, ModuleVersionText());
 }
@@ -196,7 +197,8 @@ void CPerformanceView::UpdateControls() {
 
 void CPerformanceView::RunCommand(Command command) {
     const ViewCommand* row = FindViewCommand(command);
-    if (row != nullptr && state_.IsEnabled(row->rule))
+    // While a file is read the window runs its events, but the commands wait.
+    if (row != nullptr && fileRead_ == nullptr && state_.IsEnabled(row->rule))
         row->handler(*this, *row);
 }
 
@@ -252,6 +254,8 @@ void CPerformanceView::StopRefreshTimer() {
 }
 
 void CPerformanceView::Teardown() {
+    // A file being read is given up before the session it was read for goes.
+    StopFileRead();
     // A pending Stop is finished by the shutdown below, which closes the collection.
     stopGraceTimer_.stop();
     cpuLoadTimer_.stop();

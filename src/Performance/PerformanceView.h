@@ -11,8 +11,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,7 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QProgressDialog;
 class QScrollArea;
 
 namespace zuta {
@@ -27,17 +30,20 @@ class CPerformanceData;
 class CollectionController;
 class CollectionSession;
 class MemoryStatsTable;
+class StagedOpen;
 struct PerformanceSettings;
 } // namespace zuta
 
 namespace zuta::host {
 class IHostWindow;
-}
+struct FileDialogRequest;
+} // namespace zuta::host
 
 namespace zuta::performance {
 
 class CPerformanceControlBar;
 class CPerformanceFrame;
+class CSettingsDlg;
 class CTaskTableWidget;
 
 // Timers on the view, by their identifiers.
@@ -78,12 +84,31 @@ public:
     void OnStop();
     // Stop has been sent and the collection is not closed yet.
     bool stopPending() const { return stopGraceTimer_.isActive(); }
+    // Starts the analyser of the settings' "VTune Exe Path" on the store's data file, after a
+    // check of its version when it has one; says in a message box why it did not start.
+    void OnRunVtune();
     // Runs a command of the command table when its rule enables it.
     void RunCommand(Command command);
 
     // Loads a session file (".zuta") or imports a raw log (".log") as the Load and Import
     // commands do after their dialogs; false when the file gave no data or is of another kind.
+    // The file is read off the window thread, which meanwhile runs its events and, when the
+    // reading takes long, a progress dialog with Cancel; the collection shown changes only when
+    // the whole file was read.
     bool OpenDataFile(const std::string& path);
+    // A file is being read (the commands wait for it).
+    bool fileBusy() const { return fileRead_ != nullptr; }
+
+    // The file commands: each asks for a path with the host's file dialog first.
+    void OnSaveData();
+    void OnLoadData();
+    void OnImportRaw();
+    void OnExportText();
+
+    // Shows the settings dialog without waiting for it, modal on the view's window or not (the one
+    // already open, if any); when it closes, what it changed reaches the store, the endpoint and
+    // the table. Null without a collection session.
+    CSettingsDlg* OpenSettingsDialog(bool modal);
 
     // Shows the command state on the menu, the bar and the table's header.
     void UpdateControls();
@@ -125,6 +150,8 @@ public:
 signals:
     // The rows were rebuilt or their figures refreshed.
     void tableChanged();
+    // A file began to be read; `progress` is its dialog until the reading ends.
+    void fileReadStarted(QProgressDialog* progress);
 
 protected:
     // Window thread, queued by the link threads' calls above.
@@ -146,7 +173,7 @@ private:
     void FinishStop();
     void OnCpuLoadTimer();
     void OnRowClicked(std::uint32_t taskId);
-    void OnRowDoubleClicked(std::uint32_t taskId);
+    void OnRowDoubleClicked(std::uint32_t taskId, int column);
 
     // Task table.
     void ApplySamplingFlags();
@@ -156,11 +183,22 @@ private:
     void ClearRows();
     void StopRefreshTimer();
 
+    // Settings (ViewSettings.cpp).
+    void AfterSettingsDialog(bool accepted, bool externalTsBefore, bool simpleModeBefore);
+
     // Files (ViewFiles.cpp).
-    void ReopenLastFile();
+    enum class FileOutcome { Opened, Failed, Cancelled, Closed }; // Closed: the view is gone
+    struct FileRead;
+    // False when the view was closed while the file was read.
+    bool ReopenLastFile();
+    FileOutcome OpenFile(const std::string& path, bool rawLog, bool reopening);
+    FileOutcome ReadStaged(StagedOpen& open);
+    // Gives up a file being read and waits until a replaced collection is freed.
+    void StopFileRead();
+    std::optional<std::string> AskForFile(const host::FileDialogRequest& request, bool save);
     void ShowOpenedData(bool fromRawLog);
     // What the file reader found wrong without failing, on the output window.
-    void LogWarnings();
+    void LogWarnings(const std::vector<std::string>& warnings);
     void SetDocumentTitle(const std::string& prefix, std::string_view path);
 
     void Teardown();
@@ -197,6 +235,10 @@ private:
     std::mutex postedMutex_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> posted_;
     std::atomic<bool> drainQueued_{false};
+    // The file being read, while the window waits for it.
+    std::shared_ptr<FileRead> fileRead_;
+    // Frees the collection a file replaced.
+    std::jthread disposer_;
 };
 
 } // namespace zuta::performance

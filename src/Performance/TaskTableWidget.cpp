@@ -214,7 +214,7 @@ CTaskTableWidget::CTaskTableWidget(QWidget* parent)
     });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (const auto id = model_->IdOfRow(index.row()))
-            emit rowDoubleClicked(*id);
+            emit rowDoubleClicked(*id, index.column());
     });
 }
 

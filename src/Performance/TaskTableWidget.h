@@ -51,8 +51,9 @@ public:
 signals:
     // A row was clicked: the store identifier of its task.
     void rowClicked(std::uint32_t taskId);
-    // A row was double-clicked: the store identifier of its task.
-    void rowDoubleClicked(std::uint32_t taskId);
+    // A cell was double-clicked: the store identifier of its row's task and the cell's column (in
+    // the table's own numbering, wherever the column was dragged to).
+    void rowDoubleClicked(std::uint32_t taskId, int column);
     // The rows were reordered by a header click on `column`.
     void sorted(int column);
 

@@ -2,6 +2,8 @@
 
 #include "Performance/PerformanceControlBar.h"
 #include "Performance/PerformanceView.h"
+#include "Performance/PieChartDlg.h"
+#include "Performance/TaskInfoDlg.h"
 #include "Performance/ViewCommands.h"
 #include "collection/CollectionController.h"
 #include "collection/CollectionSession.h"
@@ -177,7 +179,11 @@ void CPerformanceView::StartRefreshTimer() {
 
 void CPerformanceView::OnNotification(std::uint32_t command, std::uint32_t code) {
     if (command == host::kNotifyShowTcb) {
-        LogStatus("Task Control Block viewer is not available in this version");
+        if (session_ != nullptr) {
+            TaskControlBlock block{};
+            data()->GetTcbBlock(block);
+            OpenTaskInfoDlg(*this, block, true);
+        }
         return;
     }
     if (command != host::kNotifyStatus || session_ == nullptr)
@@ -217,8 +223,12 @@ void CPerformanceView::OnRowClicked(std::uint32_t taskId) {
         controller()->SendTaskInfoRequest(taskId);
 }
 
-void CPerformanceView::OnRowDoubleClicked(std::uint32_t) {
-    LogStatus("Distribution charts is not available in this version");
+// The distribution of the clicked column's statistic, from the figures of a finished collection.
+void CPerformanceView::OnRowDoubleClicked(std::uint32_t, int column) {
+    if (state_.flags().collecting)
+        return;
+    if (const auto statistic = graphs::StatisticOfColumn(column))
+        OpenDistributionChart(*this, *statistic, true);
 }
 
 } // namespace zuta::performance

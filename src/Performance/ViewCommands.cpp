@@ -15,30 +15,28 @@ using R = EnableRule;
 constexpr ViewCommand kCommands[] = {
     {Command::Start, "Start", "&Start", "Start", R::CanStart, RunStart},
     {Command::Stop, "Stop", "S&top", "Stop", R::CanStop, RunStop},
-    {Command::SaveData, "Save Data", "RAW Data/Save", "", R::CanSave, RunNotAvailable, true},
-    {Command::BarSaveData, "Save Data", "", "Data/Save Data", R::CanSave, RunNotAvailable},
-    {Command::LoadData, "Load Data", "RAW Data/Load", "", R::CanLoad, RunNotAvailable},
-    {Command::BarLoadData, "Load Data", "", "Data/Load Data", R::CanLoad, RunNotAvailable},
+    {Command::SaveData, "Save Data", "RAW Data/Save", "", R::CanSave, RunSaveData, true},
+    {Command::BarSaveData, "Save Data", "", "Data/Save Data", R::CanSave, RunSaveData},
+    {Command::LoadData, "Load Data", "RAW Data/Load", "", R::CanLoad, RunLoadData},
+    {Command::BarLoadData, "Load Data", "", "Data/Load Data", R::CanLoad, RunLoadData},
     // An import resets the store, which a running collection is filling: the bar's entry follows
     // the same rule as the menu's.
     {Command::ImportRawLog, "Import RAW", "RAW Data/Export", "Data/Import RAW ", R::CanLoad,
-     RunNotAvailable},
-    {Command::ExportToText, "Export to txt", "", "Data/Export to txt", R::CanLoad, RunNotAvailable},
-    {Command::TaskGraph, "Task Graph", "Graph/&Task Graph", "", R::CanShowGraphs, RunNotAvailable},
-    {Command::BarTaskGraph, "Task Graph", "", "Graph/Task Graph", R::CanShowGraphs,
-     RunNotAvailable},
-    {Command::CpuGraph, "CPU Graph", "Graph/&CPU Graph", "", R::CanShowGraphs, RunNotAvailable},
-    {Command::BarCpuGraph, "CPU Graph", "", "Graph/CPU Graph", R::CanShowGraphs, RunNotAvailable},
+     RunImportRawLog},
+    {Command::ExportToText, "Export to txt", "", "Data/Export to txt", R::CanLoad, RunExportToText},
+    {Command::TaskGraph, "Task Graph", "Graph/&Task Graph", "", R::CanShowGraphs, RunTaskGraph},
+    {Command::BarTaskGraph, "Task Graph", "", "Graph/Task Graph", R::CanShowGraphs, RunTaskGraph},
+    {Command::CpuGraph, "CPU Graph", "Graph/&CPU Graph", "", R::CanShowGraphs, RunCpuGraph},
+    {Command::BarCpuGraph, "CPU Graph", "", "Graph/CPU Graph", R::CanShowGraphs, RunCpuGraph},
     {Command::FunctionGraph, "Function Graph", "Graph/&Function Graph", "", R::CanShowFunctionGraph,
-     RunNotAvailable},
+     RunFunctionGraph},
     {Command::BarFunctionGraph, "Function Graph", "", "Graph/Function Graph", R::Never,
-     RunNotAvailable},
-    {Command::Settings, "Settings", "S&ettings", "Settings", R::CanStart, RunNotAvailable, true},
-    {Command::IrqMapping, "IRQ Mapping", "Names mapping/IRQ Mapping", "", R::Always,
-     RunNotAvailable},
+     RunFunctionGraph},
+    {Command::Settings, "Settings", "S&ettings", "Settings", R::CanStart, RunSettings, true},
+    {Command::IrqMapping, "IRQ Mapping", "Names mapping/IRQ Mapping", "", R::Always, RunIrqMapping},
     {Command::FunctionNamesMapping, "Functions Names Mapping",
-     "Names mapping/Functions Names Mapping", "", R::Always, RunNotAvailable},
-    {Command::ConvertToVtune, "Convert to VTune", "", "Run Vtune", R::CanRunVtune, RunNotAvailable},
+     "Names mapping/Functions Names Mapping", "", R::Always, RunFunctionNamesMapping},
+    {Command::ConvertToVtune, "Convert to VTune", "", "Run Vtune", R::CanRunVtune, RunVtune},
 };
 
 } // namespace
@@ -60,10 +58,6 @@ void RunStart(CPerformanceView& view, const ViewCommand&) {
 
 void RunStop(CPerformanceView& view, const ViewCommand&) {
     view.OnStop();
-}
-
-void RunNotAvailable(CPerformanceView& view, const ViewCommand& command) {
-    view.LogStatus(std::string(command.name) + " is not available in this version");
 }
 
 } // namespace zuta::performance

@@ -32,7 +32,16 @@ const ViewCommand* FindViewCommand(Command command);
 // Handlers of the table, each in the file of its feature.
 void RunStart(CPerformanceView& view, const ViewCommand& command);
 void RunStop(CPerformanceView& view, const ViewCommand& command);
-// For commands whose dialogs come with later versions: says so on the output window.
-void RunNotAvailable(CPerformanceView& view, const ViewCommand& command);
+void RunVtune(CPerformanceView& view, const ViewCommand& command);
+void RunSaveData(CPerformanceView& view, const ViewCommand& command);
+void RunLoadData(CPerformanceView& view, const ViewCommand& command);
+void RunImportRawLog(CPerformanceView& view, const ViewCommand& command);
+void RunExportToText(CPerformanceView& view, const ViewCommand& command);
+void RunSettings(CPerformanceView& view, const ViewCommand& command);
+void RunTaskGraph(CPerformanceView& view, const ViewCommand& command);
+void RunCpuGraph(CPerformanceView& view, const ViewCommand& command);
+void RunFunctionGraph(CPerformanceView& view, const ViewCommand& command);
+void RunIrqMapping(CPerformanceView& view, const ViewCommand& command);
+void RunFunctionNamesMapping(CPerformanceView& view, const ViewCommand& command);
 
 } // namespace zuta::performance

@@ -1,22 +1,50 @@
-// The view's files: the start-up reopening, opening a dropped session file or raw log, titles.
+// The view's files: Save, Load, Import and the text export with their dialogs, the start-up
+// reopening, opening a dropped session file or raw log, titles.
 
 #include "Performance/PerformanceControlBar.h"
 #include "Performance/PerformanceDoc.h"
 #include "Performance/PerformanceFrame.h"
 #include "Performance/PerformanceView.h"
+#include "Performance/ViewCommands.h"
 #include "collection/CollectionSession.h"
+#include "collection/StagedOpen.h"
 #include "collection/ViewText.h"
 #include "engine/PerformanceData.h"
+#include "host/FileDialog.h"
+#include "host/HostWindow.h"
+#include "host/MessageBox.h"
 #include "host/TextNumbers.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QUrl>
+#include <atomic>
+#include <memory>
+#include <stop_token>
+#include <thread>
 
 namespace zuta::performance {
 
 namespace {
+
+const host::FileDialogRequest kSaveSessionDialog{"ZUT RAW data files (*.zuta) | *.zuta", "zuta",
+                                                 true, false};
+const host::FileDialogRequest kLoadSessionDialog{"ZUT RAW data files (*.zuta) | *.zuta", "zuta",
+                                                 false, true};
+const host::FileDialogRequest kImportLogDialog{"ZUT RAW data files (*.log) | *.log", "log", false,
+                                               true};
+const host::FileDialogRequest kExportTextDialog{"ZUTA txt data files (*.txt) | *.txt", "txt", true,
+                                                false};
+
+constexpr int kProgressSteps = 1000;
+// A file read faster than this shows no progress dialog.
+constexpr int kProgressDelayMs = 400;
+// How often the window looks at the reading thread while it waits.
+constexpr int kProgressPollMs = 15;
 
 // The local files of a drag that the view can open.
 std::string DroppedDataFile(const QMimeData* mime) {
@@ -35,26 +63,133 @@ std::string DroppedDataFile(const QMimeData* mime) {
 
 } // namespace
 
-void CPerformanceView::ReopenLastFile() {
+// A file being read on a thread of its own while the window waits in an event loop of its own.
+struct CPerformanceView::FileRead {
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};
+    std::atomic<bool> finished{false};
+    bool read = false;       // the reading thread's result, once finished
+    bool cancelled = false;  // the user pressed Cancel
+    bool viewClosed = false; // the view went while it waited
+    std::stop_source stop;
+    QEventLoop loop;
+    // Last: stopped and joined before the rest goes.
+    std::jthread worker;
+};
+
+void CPerformanceView::StopFileRead() {
+    if (disposer_.joinable())
+        disposer_.join();
+    if (fileRead_ == nullptr)
+        return;
+    fileRead_->viewClosed = true;
+    fileRead_->stop.request_stop();
+    if (fileRead_->worker.joinable())
+        fileRead_->worker.join();
+    fileRead_->loop.quit();
+    fileRead_.reset();
+}
+
+CPerformanceView::FileOutcome CPerformanceView::ReadStaged(StagedOpen& open) {
+    const auto read = std::make_shared<FileRead>();
+    fileRead_ = read;
+    auto* progress = new QProgressDialog(
+        QString::fromStdString((open.rawLog() ? "Importing " : "Loading ") + open.path()),
+        QStringLiteral("Cancel"), 0, kProgressSteps, this);
+    progress->setWindowTitle(open.rawLog() ? QStringLiteral("Import RAW")
+                                           : QStringLiteral("Load Data"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(kProgressDelayMs);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setValue(0);
+    connect(progress, &QProgressDialog::canceled, this, [r = read.get()] {
+        r->cancelled = true;
+        r->stop.request_stop();
+    });
+    emit fileReadStarted(progress);
+    if (read->viewClosed)
+        return FileOutcome::Closed;
+
+    read->worker = std::jthread([r = read.get(), &open] {
+        r->read = open.Read(r->stop.get_token(), [r](std::uint64_t done, std::uint64_t total) {
+            r->done.store(done);
+            r->total.store(total);
+        });
+        r->finished.store(true);
+        QMetaObject::invokeMethod(&r->loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    // The poll also ends the wait when the quit above was taken by an event loop that ran before
+    // this one started.
+    QTimer poll;
+    poll.setInterval(kProgressPollMs);
+    connect(&poll, &QTimer::timeout, this, [r = read.get(), progress] {
+        if (r->finished.load()) {
+            r->loop.quit();
+            return;
+        }
+        const std::uint64_t total = r->total.load();
+        if (total > 0 && !r->cancelled)
+            progress->setValue(static_cast<int>(r->done.load() * kProgressSteps / total));
+    });
+    poll.start();
+    if (!read->finished.load())
+        read->loop.exec();
+    if (read->viewClosed)
+        return FileOutcome::Closed; // the view and its dialog are gone
+    poll.stop();
+    read->worker.join();
+    fileRead_.reset();
+    delete progress;
+    if (read->cancelled)
+        return FileOutcome::Cancelled;
+    return read->read ? FileOutcome::Opened : FileOutcome::Failed;
+}
+
+CPerformanceView::FileOutcome CPerformanceView::OpenFile(const std::string& path, bool rawLog,
+                                                         bool reopening) {
+    ShowWaitCursor(true);
+    auto staged = std::make_unique<StagedOpen>(*session_, path, rawLog);
+    StagedOpen& open = *staged;
+    const FileOutcome outcome = ReadStaged(open);
+    if (outcome == FileOutcome::Closed)
+        return outcome;
+    LogWarnings(open.warnings());
+    if (outcome == FileOutcome::Opened) {
+        open.Adopt();
+        ShowOpenedData(rawLog);
+        // The reopening shows a raw log as any session.
+        const bool asImport = rawLog && !reopening;
+        SetBarText(&CPerformanceControlBar::samplingDurationEdit,
+                   asImport ? "NA"
+                            : LoadedDurationText(
+                                  data()->Read([](const StoreState& s) { return s.sumTicks; }),
+                                  *settings()));
+        // The settings already name a reopened file.
+        if (!reopening) {
+            settings()->lastOpenFile = path;
+            session_->SaveSettings();
+        }
+        SetDocumentTitle(asImport ? "Exported Session: " : "ZUTA Session: ", path);
+    } else {
+        ShowWaitCursor(false);
+        if (outcome == FileOutcome::Failed)
+            open.ShowMessages();
+        LogStatus((rawLog ? "Cannot import " : "Cannot load ") + open.error());
+    }
+    // What the staging store holds now, the collection shown before or what a failed read left,
+    // may be millions of samples: freed off the window thread.
+    disposer_ = std::jthread([old = std::move(staged)] {});
+    ShowWaitCursor(false);
+    return outcome;
+}
+
+bool CPerformanceView::ReopenLastFile() {
     const std::string path = settings()->lastOpenFile;
     if (path.empty())
-        return;
-    // The settings already name the file, so they are not saved again; whatever kind it was, the
-    // reopened file is the session of this window.
+        return true;
     const bool rawLog = ReopenedFileKindOf(path) == DataFileKind::RawLog;
-    std::string error;
-    const bool opened =
-        rawLog ? session_->ImportLog(path, error) : session_->LoadSession(path, error);
-    LogWarnings();
-    if (!opened) {
-        LogStatus((rawLog ? "Cannot import " : "Cannot load ") + error);
-        return;
-    }
-    ShowOpenedData(rawLog);
-    SetBarText(&CPerformanceControlBar::samplingDurationEdit,
-               LoadedDurationText(data()->Read([](const StoreState& s) { return s.sumTicks; }),
-                                  *settings()));
-    SetDocumentTitle("ZUTA Session: ", path);
+    return OpenFile(path, rawLog, true) != FileOutcome::Closed;
 }
 
 void CPerformanceView::ShowOpenedData(bool fromRawLog) {
@@ -66,38 +201,73 @@ void CPerformanceView::ShowOpenedData(bool fromRawLog) {
 }
 
 bool CPerformanceView::OpenDataFile(const std::string& path) {
-    if (session_ == nullptr || !state_.IsEnabled(EnableRule::CanLoad))
+    if (session_ == nullptr || fileRead_ != nullptr || !state_.IsEnabled(EnableRule::CanLoad))
         return false;
     const DataFileKind kind = DataFileKindOf(path);
     if (kind != DataFileKind::SessionFile && kind != DataFileKind::RawLog) {
         LogStatus("Cannot open " + path + ": neither a session file (.zuta) nor a raw log (.log)");
         return false;
     }
-    const bool rawLog = kind == DataFileKind::RawLog;
-    ShowWaitCursor(true);
-    std::string error;
-    const bool opened =
-        rawLog ? session_->ImportLog(path, error) : session_->LoadSession(path, error);
-    LogWarnings();
-    if (opened) {
-        ShowOpenedData(rawLog);
-        SetBarText(&CPerformanceControlBar::samplingDurationEdit,
-                   rawLog ? "NA"
-                          : LoadedDurationText(
-                                data()->Read([](const StoreState& s) { return s.sumTicks; }),
-                                *settings()));
-        settings()->lastOpenFile = path;
-        session_->SaveSettings();
-        SetDocumentTitle(rawLog ? "Exported Session: " : "ZUTA Session: ", path);
-    } else {
-        LogStatus((rawLog ? "Cannot import " : "Cannot load ") + error);
-    }
-    ShowWaitCursor(false);
-    return opened;
+    return OpenFile(path, kind == DataFileKind::RawLog, false) == FileOutcome::Opened;
 }
 
-void CPerformanceView::LogWarnings() {
-    for (const std::string& warning : session_->warnings())
+std::optional<std::string> CPerformanceView::AskForFile(const host::FileDialogRequest& request,
+                                                        bool save) {
+    host::IFileDialog* dialog = host_ != nullptr ? host_->FileDialog() : nullptr;
+    if (dialog == nullptr) {
+        LogStatus("The host offers no file dialog");
+        return std::nullopt;
+    }
+    return save ? dialog->SaveFile(request) : dialog->OpenFile(request);
+}
+
+void CPerformanceView::OnSaveData() {
+    const std::optional<std::string> path = AskForFile(kSaveSessionDialog, true);
+    if (!path || session_ == nullptr)
+        return;
+    ShowWaitCursor(true);
+    std::string error;
+    if (!session_->Save(*path, error)) {
+        // The file as it was and the collection both stay; the title and the last file too.
+        ShowWaitCursor(false);
+        host_->MessageBox().Show("The session was not saved: " + error, "Error",
+                                 host::MessageIcon::Error);
+        return;
+    }
+    settings()->lastOpenFile = *path;
+    session_->SaveSettings();
+    SetDocumentTitle("ZUTA Session: ", *path);
+    UpdateControls();
+    ShowWaitCursor(false);
+}
+
+void CPerformanceView::OnLoadData() {
+    if (const std::optional<std::string> path = AskForFile(kLoadSessionDialog, false))
+        OpenFile(*path, false, false);
+}
+
+void CPerformanceView::OnImportRaw() {
+    if (const std::optional<std::string> path = AskForFile(kImportLogDialog, false))
+        OpenFile(*path, true, false);
+}
+
+void CPerformanceView::OnExportText() {
+    const std::optional<std::string> path = AskForFile(kExportTextDialog, true);
+    if (!path || session_ == nullptr)
+        return;
+    ShowWaitCursor(true);
+    std::string error;
+    // The rows in the order they are shown; the figures come from the store, not the cells.
+    const bool written = session_->ExportText(table_.IdTexts(), *path, error);
+    ShowWaitCursor(false);
+    if (!written) {
+        LogStatus("Cannot export: " + error);
+        host_->MessageBox().Show("Error opening file", *path, host::MessageIcon::Error);
+    }
+}
+
+void CPerformanceView::LogWarnings(const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings)
         LogStatus("Warning: " + warning);
 }
 
@@ -108,7 +278,7 @@ void CPerformanceView::SetDocumentTitle(const std::string& prefix, std::string_v
 }
 
 void CPerformanceView::dragEnterEvent(QDragEnterEvent* event) {
-    if (session_ != nullptr && state_.IsEnabled(EnableRule::CanLoad) &&
+    if (session_ != nullptr && fileRead_ == nullptr && state_.IsEnabled(EnableRule::CanLoad) &&
         !DroppedDataFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
         return;
@@ -118,12 +288,29 @@ void CPerformanceView::dragEnterEvent(QDragEnterEvent* event) {
 
 void CPerformanceView::dropEvent(QDropEvent* event) {
     const std::string path = DroppedDataFile(event->mimeData());
-    if (path.empty() || session_ == nullptr || !state_.IsEnabled(EnableRule::CanLoad)) {
+    if (path.empty() || session_ == nullptr || fileRead_ != nullptr ||
+        !state_.IsEnabled(EnableRule::CanLoad)) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
     OpenDataFile(path);
+}
+
+void RunSaveData(CPerformanceView& view, const ViewCommand&) {
+    view.OnSaveData();
+}
+
+void RunLoadData(CPerformanceView& view, const ViewCommand&) {
+    view.OnLoadData();
+}
+
+void RunImportRawLog(CPerformanceView& view, const ViewCommand&) {
+    view.OnImportRaw();
+}
+
+void RunExportToText(CPerformanceView& view, const ViewCommand&) {
+    view.OnExportText();
 }
 
 } // namespace zuta::performance

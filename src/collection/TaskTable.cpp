@@ -148,15 +148,45 @@ TaskTypeCounts TaskTable::RebuildRows(const CPerformanceData& data) {
     return counts;
 }
 
-void TaskTable::RefreshStatistics(const CPerformanceData& data, const StatisticsOptions& options) {
-    struct Totals {
-        std::uint32_t switchCount;
-        std::uint64_t sumTicks;
-        std::uint64_t sums[3];
-    };
-    const Totals totals = data.Read([](const StoreState& s) {
+namespace {
+
+struct Totals {
+    std::uint32_t switchCount;
+    std::uint64_t sumTicks;
+    std::uint64_t sums[3];
+};
+
+Totals ReadTotals(const CPerformanceData& data) {
+    return data.Read([](const StoreState& s) {
         return Totals{s.switchCount, s.sumTicks, {s.sumValue0, s.sumValue1, s.sumValue2}};
     });
+}
+
+TaskFigures FiguresOf(const TaskRecord& task, const Totals& totals, std::int64_t clockMhz) {
+    const bool ran = task.runs != 0;
+    const std::int64_t s0 = Signed(task.sumValue0);
+    const std::int64_t ticks = Signed(task.ticks);
+    const std::int64_t all = Signed(totals.sumTicks);
+    TaskFigures figures;
+    figures.share = FormatPercent(totals.sumTicks, task.ticks).value;
+    figures.missRate = ran && s0 != 0 ? Quotient(Signed(task.sumValue2), s0) : 0.0;
+    figures.cpi = ran && ticks != 0 && s0 != 0 ? Quotient(ticks, s0) : 0.0;
+    figures.mips = ran && all != 0 ? Quotient(Product(clockMhz, task.sumValue0), all) : 0.0;
+    figures.mhz = ran && all != 0 ? Quotient(Product(clockMhz, task.ticks), all) : 0.0;
+    return figures;
+}
+
+} // namespace
+
+TaskFigures TaskTable::Figures(const CPerformanceData& data, const TaskRecord& task,
+                               const StatisticsOptions& options) {
+    return FiguresOf(
+        task, ReadTotals(data),
+        PerformanceSettings::WholeClockMhz(options.externalTsMode, options.armClockMhz));
+}
+
+void TaskTable::RefreshStatistics(const CPerformanceData& data, const StatisticsOptions& options) {
+    const Totals totals = ReadTotals(data);
     const std::int64_t clockMhz =
         PerformanceSettings::WholeClockMhz(options.externalTsMode, options.armClockMhz);
 
@@ -196,17 +226,11 @@ void TaskTable::RefreshStatistics(const CPerformanceData& data, const Statistics
             }
         }
 
-        const bool ran = task.runs != 0;
-        const std::int64_t s0 = Signed(task.sumValue0);
-        const std::int64_t ticks = Signed(task.ticks);
-        const std::int64_t all = Signed(totals.sumTicks);
-        SetCell(row, kColumnMissRate,
-                Fixed2(ran && s0 != 0 ? Quotient(Signed(task.sumValue2), s0) : 0.0));
-        SetCell(row, kColumnCpi, Fixed2(ran && ticks != 0 && s0 != 0 ? Quotient(ticks, s0) : 0.0));
-        SetCell(row, kColumnMips,
-                Fixed2(ran && all != 0 ? Quotient(Product(clockMhz, task.sumValue0), all) : 0.0));
-        SetCell(row, kColumnMhz,
-                Fixed2(ran && all != 0 ? Quotient(Product(clockMhz, task.ticks), all) : 0.0));
+        const TaskFigures figures = FiguresOf(task, totals, clockMhz);
+        SetCell(row, kColumnMissRate, Fixed2(figures.missRate));
+        SetCell(row, kColumnCpi, Fixed2(figures.cpi));
+        SetCell(row, kColumnMips, Fixed2(figures.mips));
+        SetCell(row, kColumnMhz, Fixed2(figures.mhz));
     }
 }
 

@@ -9,6 +9,7 @@
 namespace zuta {
 
 class CPerformanceData;
+struct TaskRecord;
 
 struct TaskTableColumn {
     std::string title;
@@ -65,6 +66,17 @@ struct PercentText {
     float value = 0;  // 5.07
 };
 
+// A task's figures as numbers: its share of all ticks as the percent view's "Active Time" shows
+// it, and the rates of the columns "I-cache miss Rate", "CPI", "MIPS" and "MHz" (0 where those
+// show 0.00).
+struct TaskFigures {
+    double share = 0.0;
+    double missRate = 0.0;
+    double cpi = 0.0;
+    double mips = 0.0;
+    double mhz = 0.0;
+};
+
 // A share of a total with two decimals: the whole percent, and the hundredths only when the
 // total is at least 10000. "0.00 %" for a total of 0.
 PercentText FormatPercent(std::uint64_t total, std::uint64_t value);
@@ -88,6 +100,10 @@ public:
 
     // Writes the figures of every row whose identifier the store knows.
     void RefreshStatistics(const CPerformanceData& data, const StatisticsOptions& options);
+
+    // The figures of `task` against the store's run-wide sums, as RefreshStatistics writes them.
+    static TaskFigures Figures(const CPerformanceData& data, const TaskRecord& task,
+                               const StatisticsOptions& options);
 
     // Orders the rows by a column: 0 by name (case-insensitive, ascending), 1 to 7 by the row's
     // figure (descending); other columns keep the order. Equal rows keep their order.

@@ -14,6 +14,7 @@
 #include <stdlib.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace zuta {
 
@@ -89,6 +90,14 @@ SystemClock::time_point CPerformanceData::Now() const {
 void CPerformanceData::SetIdleTaskName(const std::string& name) {
     std::unique_lock lock(dataMutex_);
     state_.idleTaskName = name;
+    // A renamed idle task counts at once, not only from its next run.
+    state_.idleTaskId = 0;
+    for (const auto& [id, task] : state_.tasks) {
+        if (task.name == name) {
+            state_.idleTaskId = id;
+            break;
+        }
+    }
 }
 
 void CPerformanceData::SetCpuType(std::uint32_t cpuType) {
@@ -277,6 +286,16 @@ void CPerformanceData::ResetStore() {
     }
     timing_.Reset();
     DeleteScratchFile();
+}
+
+void CPerformanceData::SwapContent(CPerformanceData& other) {
+    if (&other == this)
+        return;
+    std::scoped_lock ingest(lock_, other.lock_);
+    std::scoped_lock data(dataMutex_, other.dataMutex_);
+    std::swap(state_, other.state_);
+    std::swap(state_.idleTaskName, other.state_.idleTaskName);
+    std::swap(state_.vtuneDataPath, other.state_.vtuneDataPath);
 }
 
 void CPerformanceData::StartCollection() {

@@ -40,9 +40,12 @@ using SystemClock = std::chrono::system_clock;
 // through CPerformanceData::Write.
 struct StoreState {
     StoreState() = default;
-    // The lookup indexes point into `tasks`: a copy would point into the original.
+    // The lookup indexes point into `tasks`: a copy would point into the original. A move takes
+    // the map's nodes along, so the moved indexes stay right.
     StoreState(const StoreState&) = delete;
     StoreState& operator=(const StoreState&) = delete;
+    StoreState(StoreState&&) = default;
+    StoreState& operator=(StoreState&&) = default;
 
     // Task records by identifier. Add, rename and clear them only through AddOrUpdateTask and
     // ClearTasks, which keep the lookup indexes below in step.
@@ -169,6 +172,7 @@ public:
     void SetExternalTsMode(bool on) { externalTsMode_.store(on); }
     bool simpleMode() const { return simpleMode_.load(); }
     bool externalTsMode() const { return externalTsMode_.load(); }
+    // Also makes the task of that name, if there is one, the idle task (idleTaskId, else 0).
     void SetIdleTaskName(const std::string& name);
     void SetCpuType(std::uint32_t cpuType);
 
@@ -181,6 +185,10 @@ public:
                                       std::uint32_t& result);
 
     void ResetStore();
+    // Exchanges what the two stores gathered (tasks, samples, run-wide values, the counter
+    // scheme), e.g. to put in place a file that was read into a store of its own. Configuration
+    // (services, modes, idle task name, name maps) and the VTune data path stay with each store.
+    void SwapContent(CPerformanceData& other);
     void StartCollection();
     void FinishCollection();
     void AddOrUpdateTask(const std::string& name, std::uint32_t id, std::uint32_t type);

@@ -217,6 +217,14 @@ bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& 
     return ImportFrom(data, source, error, warnings);
 }
 
+bool ImportRawLogSource(CPerformanceData& data, ByteSource& source, std::string& error,
+                        std::vector<std::string>* warnings) {
+    ZeroAccumulators(data);
+    if (warnings != nullptr)
+        warnings->clear();
+    return ImportFrom(data, source, error, warnings);
+}
+
 bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error,
                       std::vector<std::string>* warnings) {
     ZeroAccumulators(data);

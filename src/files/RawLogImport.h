@@ -7,6 +7,7 @@
 
 namespace zuta {
 
+class ByteSource;
 class CPerformanceData;
 
 // Raw logs (".log"): one text line per scheduling or function event, classified by the suffix
@@ -26,6 +27,10 @@ void CleanLogLine(std::string& line);
 // longer than 1 MiB are cut there; a warning in `warnings` (when given) says how many.
 bool ImportRawLog(CPerformanceData& data, const std::string& path, std::string& error,
                   std::vector<std::string>* warnings = nullptr);
+
+// The same import on any source of bytes, e.g. a file that its reader may stop early.
+bool ImportRawLogSource(CPerformanceData& data, ByteSource& source, std::string& error,
+                        std::vector<std::string>* warnings = nullptr);
 
 // The same import on bytes held in memory.
 bool ImportRawLogData(CPerformanceData& data, std::string_view bytes, std::string& error,

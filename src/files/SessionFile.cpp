@@ -527,6 +527,12 @@ bool LoadSessionFile(CPerformanceData& data, const std::string& path, std::strin
     return LoadFrom(data, source, error, progress, warnings);
 }
 
+bool LoadSessionSource(CPerformanceData& data, ByteSource& source, std::string& error,
+                       const LoadProgress& progress, std::vector<std::string>* warnings) {
+    ZeroAccumulators(data);
+    return LoadFrom(data, source, error, progress, warnings);
+}
+
 bool LoadSessionData(CPerformanceData& data, std::string_view bytes, std::string& error,
                      const LoadProgress& progress, std::vector<std::string>* warnings) {
     ZeroAccumulators(data);

@@ -8,6 +8,7 @@
 
 namespace zuta {
 
+class ByteSource;
 class CPerformanceData;
 
 // Session files (".zuta"): a line-oriented text form of one collection. Version 3 is written,
@@ -30,6 +31,11 @@ bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::strin
 bool LoadSessionFile(CPerformanceData& data, const std::string& path, std::string& error,
                      const LoadProgress& progress = {},
                      std::vector<std::string>* warnings = nullptr);
+
+// The same reader on any source of bytes, e.g. a file that its reader may stop early.
+bool LoadSessionSource(CPerformanceData& data, ByteSource& source, std::string& error,
+                       const LoadProgress& progress = {},
+                       std::vector<std::string>* warnings = nullptr);
 
 // The same reader on bytes held in memory.
 bool LoadSessionData(CPerformanceData& data, std::string_view bytes, std::string& error,

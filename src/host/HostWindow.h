@@ -8,8 +8,10 @@ namespace zuta::host {
 
 class ICommandLink;
 class IDataLink;
+class IFileDialog;
 class IMessageBox;
 class IOutputWindow;
+class IProcessLauncher;
 class ISenderNameResolver;
 class ISettingsStore;
 
@@ -60,6 +62,9 @@ public:
     virtual IMessageBox& MessageBox() = 0;
     virtual IOutputWindow& OutputWindow() = 0;
     virtual ISettingsStore& SettingsStore() = 0;
+    // The file dialogs and the starter of other programs; null when the host has none.
+    virtual IFileDialog* FileDialog() { return nullptr; }
+    virtual IProcessLauncher* ProcessLauncher() { return nullptr; }
 
     // The links to the target and the sender names of the command link; null while the host has
     // no target. A view takes them at its initial update and keeps them for its whole life.

@@ -23,12 +23,16 @@ struct ProcessResult {
     std::string error;
 };
 
-// Runs a program and waits for it to end, so that tools without a window toolkit can hand work
-// to one that has it.
+// Starts other programs: tools without a window toolkit hand work to one that has it, the module
+// hands a collection to an analyser.
 class IProcessLauncher {
 public:
     virtual ~IProcessLauncher() = default;
+    // Runs the program and waits for it to end.
     virtual ProcessResult Run(const ProcessRequest& request) = 0;
+    // Starts the program and returns at once: nobody waits for it, and it runs on when this
+    // process ends (`timeLimit` and `exitCode` do not apply).
+    virtual ProcessResult Start(const ProcessRequest& request) = 0;
 };
 
 } // namespace zuta::host

@@ -108,6 +108,11 @@ std::string FormatSigned(std::int64_t value) {
     return std::string(buffer, PutSigned(buffer, value));
 }
 
+std::string FormatHex(std::uint32_t value) {
+    char buffer[kMaxIntText];
+    return std::string(buffer, PutHex(buffer, value));
+}
+
 std::string FormatFixed(double value, int decimals) {
     std::string out;
     AppendFixed(out, value, decimals);

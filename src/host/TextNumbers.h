@@ -85,6 +85,7 @@ inline char* PutHex(char* out, std::uint32_t value) {
 // The same conversions as text.
 std::string FormatUnsigned(std::uint64_t value);
 std::string FormatSigned(std::int64_t value);
+std::string FormatHex(std::uint32_t value);
 
 // "%.Nf" with N = `decimals` (0 to 20): fixed notation, rounded to nearest, "inf" and "nan" as
 // printf writes them.

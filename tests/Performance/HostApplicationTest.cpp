@@ -9,7 +9,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -63,6 +62,11 @@ TEST_F(HostApplicationTest, WorkspaceSurvivesARestartThroughTheLoadedModule) {
     ASSERT_EQ(frames.size(), 1);
     EXPECT_EQ(frames[0]->geometry(), QRect(10, 20, 400, 300));
     EXPECT_EQ(frames[0]->windowTitle(), "Zutascope");
+    // The loaded module is named without its folder.
+    const QString first = window.outputPane()->toPlainText().split(QLatin1Char('\n')).front();
+    EXPECT_EQ(first.toStdString(), "Loaded module " +
+                                       fs::path(ZUTA_MODULE_PATH).filename().string() + " " +
+                                       session.module().moduleVersion());
     session.Shutdown(false);
 }
 
@@ -121,25 +125,6 @@ TEST_F(HostApplicationTest, TheModulesMenuIsInTheMenuBarWhileItsWindowIsActive) 
     test::RunPostedEvents();
     EXPECT_EQ(window.frameMenuShown(), nullptr);
     EXPECT_EQ(MenuTitles(window), hostMenus);
-    session.Shutdown(false);
-}
-
-TEST_F(HostApplicationTest, TheLoadedModuleIsNamedWithoutItsFolder) {
-    MainWindow window(Path("settings.ini"));
-    HostSession session(window, Path("workspace.ini"));
-    ASSERT_TRUE(session.Start(ZUTA_MODULE_PATH)) << session.error();
-    test::RunPostedEvents();
-    const QString first = window.outputPane()->toPlainText().split(QLatin1Char('\n')).front();
-    const std::string fileName = fs::path(ZUTA_MODULE_PATH).filename().string();
-    EXPECT_EQ(first.toStdString(),
-              "Loaded module " + fileName + " " + session.module().moduleVersion());
-    EXPECT_FALSE(first.contains(QLatin1Char('/')));
-    // "%03d.%02d.%02d.%02d"
-    EXPECT_TRUE(
-        QRegularExpression(QStringLiteral("^Loaded module \\S+ \\d{3}\\.\\d{2}\\.\\d{2}\\.\\d{2}$"))
-            .match(first)
-            .hasMatch())
-        << first.toStdString();
     session.Shutdown(false);
 }
 

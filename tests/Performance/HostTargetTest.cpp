@@ -4,10 +4,7 @@
 #include "Screenshot.h"
 #include "TargetConnection.h"
 #include "agent/CollectorAgent.h"
-#include "collection/CollectionController.h"
-#include "collection/CollectionView.h"
-#include "engine/PerformanceData.h"
-#include "support/StoreServices.h"
+#include "support/CollectionRig.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 
@@ -33,22 +30,6 @@ std::size_t ThreadCount() {
 }
 
 using test::WaitUntil;
-
-class QuietView final : public ICollectionView {
-public:
-    void PostNotification(std::uint32_t, std::uint32_t) override {}
-    void RefreshTableNow() override {}
-    void RunNewTaskData() override {}
-    void ArmTableRefresh() override {}
-};
-
-// A store as the view wires it, its notifications and table hooks dropped.
-struct QuietStore : test::StoreServices {
-    QuietStore() { Connect(data, view); }
-
-    QuietView view;
-    CPerformanceData data;
-};
 
 class HostTargetTest : public ::testing::Test {
 protected:
@@ -80,16 +61,9 @@ TEST_F(HostTargetTest, SimulatedTargetServesACollectionAndEveryThreadIsJoined) {
         ASSERT_NE(host.DataLink(), nullptr);
         ASSERT_NE(host.SenderNameResolver(), nullptr);
 
-        QuietStore store;
-        CollectionServices services;
-        services.data = &store.data;
-        services.settings = &store.settings;
-        services.output = &store.output;
-        services.commandLink = host.CommandLink();
-        services.dataLink = host.DataLink();
-        services.resolver = host.SenderNameResolver();
-        services.view = &store.view;
-        auto controller = std::make_unique<CollectionController>(services);
+        test::StoreRig store;
+        auto controller = std::make_unique<CollectionController>(
+            store.Collection(host.CommandLink(), host.DataLink(), host.SenderNameResolver()));
         ASSERT_TRUE(controller->Start());
         EXPECT_TRUE(WaitUntil([&] { return controller->endpoint().started(); }));
         EXPECT_TRUE(WaitUntil([&] { return target.simulatedAgent()->streamBytesSent() > 0; }));

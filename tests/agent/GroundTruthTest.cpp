@@ -15,22 +15,6 @@ GroundTruth WithTicks(std::uint64_t idle, std::uint64_t others) {
     return truth;
 }
 
-TEST(GroundTruth, CpuLoadFollowsTheIdleShare) {
-    EXPECT_EQ(WithTicks(750, 250).CpuLoad(), 25u);
-    EXPECT_EQ(WithTicks(0, 0).CpuLoad(), 0u);
-    GroundTruth noIdle = WithTicks(750, 250);
-    noIdle.idleTaskName = "Other";
-    EXPECT_EQ(noIdle.CpuLoad(), 100u);
-    EXPECT_EQ(WithTicks(2, 1).CpuLoad(), 34u); // 100 - 200 / 3, truncated
-
-    // The idle task is found however many records lie above it.
-    GroundTruth many = WithTicks(750, 200);
-    for (std::uint32_t n = 0; n < 250; ++n)
-        many.tasks[5000 + n] = {5000 + n, "Fn" + std::to_string(n), 3, 0, 0, 0, 0, 0, 1};
-    many.tasks[5249].ticks = 50;
-    EXPECT_EQ(many.CpuLoad(), 25u);
-}
-
 TEST(GroundTruth, SavedJsonReadsBackAndAFolderThatIsNotThereIsReported) {
     GroundTruth truth = WithTicks(123456789012ull, 42);
     truth.seed = 99;

@@ -40,31 +40,6 @@ TEST(Workload, SameSeedSameScheduleWhateverTheSlicing) {
     EXPECT_FALSE(SameEvents(once, Schedule(12, 0.5)));
 }
 
-TEST(Workload, TheIdleTaskRunsFirst) {
-    const auto events = Schedule(3, 0.3);
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.front().time, 0u);
-    EXPECT_EQ(events.front().kind, EventKind::TaskSwitch);
-    EXPECT_EQ(events.front().entity, Workload(3).idleEntity());
-}
-
-TEST(Workload, FrameInterruptComesEvery4615Microseconds) {
-    const auto events = Schedule(5, 1.0);
-    std::vector<std::uint64_t> frames;
-    for (const WorkloadEvent& e : events)
-        if (e.kind == EventKind::IrqSwitch && e.number == 4)
-            frames.push_back(e.time);
-    ASSERT_GT(frames.size(), 200u);
-    for (std::size_t i = 1; i < frames.size(); ++i) {
-        // Another interrupt may be running when the frame interrupt arrives: it then waits.
-        const std::uint64_t gap = frames[i] - frames[i - 1];
-        EXPECT_NEAR(static_cast<double>(gap), static_cast<double>(kFramePeriod),
-                    40.0 * kTicksPerMicrosecond);
-    }
-    const double mean = static_cast<double>(frames.back() - frames.front()) / (frames.size() - 1);
-    EXPECT_NEAR(mean, static_cast<double>(kFramePeriod), 1.0 * kTicksPerMicrosecond);
-}
-
 TEST(Workload, EventsAreOrderedAndFunctionCallsNestPerRunner) {
     const auto events = Schedule(9, 1.0);
     std::map<int, std::vector<std::uint8_t>> stacks;

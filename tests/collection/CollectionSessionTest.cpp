@@ -6,7 +6,6 @@
 #include "support/TempFolder.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace zuta {
@@ -99,19 +98,6 @@ TEST(CollectionSession, ACaptureReplaysWithItsOwnPortsUnlessTheSettingsAreAsked)
             rig.session->data().Read([](const StoreState& s) { return s.samples.size(); });
         EXPECT_EQ(samples == 0, fromSettings) << samples;
     }
-}
-
-TEST(CollectionSession, ACaptureCutShortByAKillReplaysWithAWarning) {
-    SessionRig rig;
-    const std::string whole = test::ReadFileBytes(ZUTA_EXAMPLES_DIR "/modem-full.zcap");
-    const std::string cut = rig.folder / "killed.zcap.part";
-    std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() * 3 / 5);
-    std::string error;
-    ASSERT_TRUE(rig.session->Open(cut, error)) << error;
-    ASSERT_FALSE(rig.session->warnings().empty());
-    for (const std::string& warning : rig.session->warnings())
-        EXPECT_NE(warning.find("killed.zcap.part"), std::string::npos) << warning;
-    EXPECT_GT(rig.session->data().Read([](const StoreState& s) { return s.samples.size(); }), 0u);
 }
 
 TEST(CollectionSession, AFileThatEndsEarlyLoadsWhatItHoldsAndWarns) {

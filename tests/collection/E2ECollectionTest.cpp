@@ -1,14 +1,12 @@
 // The module against the simulated target over loopback: what the module computes must equal
 // the ground truth the agent kept of what it sent.
-#include "LinkTestSupport.h"
 #include "agent/CollectorAgent.h"
 #include "collection/CollectionController.h"
 #include "collection/CollectionReplay.h"
-#include "collection/TaskTable.h"
 #include "engine/WireFormat.h"
-#include "files/SessionFile.h"
 #include "link/HostLink.h"
 #include "link/LinkCapture.h"
+#include "support/CollectionRig.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -132,30 +130,6 @@ TEST_P(EndToEnd, ModuleFiguresEqualTheAgentsGroundTruth) {
         EXPECT_GT(truth.tasks.size(), 200u);
     }
     EXPECT_FALSE(rig.controller->collecting());
-
-    // The session file written after the run reloads to the same table, in absolute figures and
-    // in shares.
-    const std::string path = rig.store.folder / "run.zuta";
-    std::string error;
-    ASSERT_TRUE(SaveSessionFile(rig.store.data, path, error)) << error;
-    StoreRig reloaded(mode);
-    ASSERT_TRUE(LoadSessionFile(reloaded.data, path, error)) << error;
-    for (const bool percent : {false, true}) {
-        const auto tableOf = [&](const CPerformanceData& data) {
-            TaskTable table;
-            table.BuildColumns(1, false);
-            table.RebuildRows(data);
-            table.RefreshStatistics(data, StatisticsOptions{percent, false, 208.0f});
-            return table;
-        };
-        const TaskTable live = tableOf(rig.store.data);
-        const TaskTable again = tableOf(reloaded.data);
-        ASSERT_EQ(again.rowCount(), live.rowCount());
-        for (std::size_t row = 0; row < live.rowCount(); ++row)
-            for (std::size_t column = 0; column < live.columns().size(); ++column)
-                EXPECT_EQ(again.Cell(row, column), live.Cell(row, column))
-                    << "row " << row << " column " << column << (percent ? " in shares" : "");
-    }
 }
 
 std::string RunName(const ::testing::TestParamInfo<RunCase>& info) {
@@ -207,72 +181,6 @@ TEST(EndToEndLink, CaptureReplaysThroughTheEndpointToTheSameStore) {
         EXPECT_TRUE(error.empty()) << error;
     }
     ExpectStoreMatches(replayed.data, rig.agentServer->Truth());
-}
-
-TEST(EndToEndLink, TwoDocumentsCollectFromTwoTargetsAtOnce) {
-    // One starts as the window does, the other as the command line does.
-    Rig window(wire::kModeNormal, Finite(0.8, 21));
-    Rig console(wire::kModeSimple, Finite(0.8, 22));
-    ASSERT_EQ(window.controller->BeginStart(), StartOutcome::Connecting);
-    ASSERT_TRUE(
-        WaitUntil([&] { return window.store.view.Count(host::kCodeTargetConnected) == 1; }));
-    ASSERT_EQ(window.controller->ContinueStart(true), StartOutcome::Started);
-    ASSERT_TRUE(console.controller->Start());
-    for (Rig* rig : {&window, &console})
-        ASSERT_TRUE(WaitUntil([&] { return rig->controller->endpoint().started(); }));
-    window.agentServer->ReleaseStream(); // both stream at once
-    for (Rig* rig : {&window, &console}) {
-        rig->StreamAll();
-        rig->controller->Stop();
-    }
-    const GroundTruth first = window.agentServer->Truth();
-    const GroundTruth second = console.agentServer->Truth();
-    ASSERT_NE(first.switchCount, second.switchCount);
-    ExpectStoreMatches(window.store.data, first);
-    ExpectStoreMatches(console.store.data, second);
-}
-
-TEST(EndToEndLink, ASecondDocumentOnTheSameLinkLeavesTheCollectionAlone) {
-    Rig rig(wire::kModeNormal, Finite(0.8));
-    StoreRig second;
-    auto other = std::make_unique<CollectionController>(
-        second.Collection(rig.link.get(), rig.link.get(), rig.link.get()));
-    ASSERT_TRUE(rig.controller->Start());
-    ASSERT_TRUE(WaitUntil([&] { return rig.controller->endpoint().started(); }));
-
-    EXPECT_EQ(other->BeginStart(), StartOutcome::Busy);
-    EXPECT_EQ(second.output.Status(),
-              std::vector<std::string>{"The target link is in use by another collection"});
-    // A third document opens and closes during the collection.
-    {
-        StoreRig third;
-        CollectionController passing(
-            third.Collection(rig.link.get(), rig.link.get(), rig.link.get()));
-    }
-    rig.StreamAll();
-    rig.controller->Stop();
-
-    ExpectStoreMatches(rig.store.data, rig.agentServer->Truth());
-    EXPECT_EQ(second.data.GetTaskCount(), 0u);
-    EXPECT_FALSE(other->collecting());
-    ASSERT_TRUE(WaitUntil([&] { return rig.agentServer->Commands().size() == 2; }));
-    EXPECT_EQ(rig.agentServer->Commands()[0].command, "Start");
-    EXPECT_EQ(rig.agentServer->Commands()[1].command, "Stop");
-    // Once the collection closed, the other document may use the link.
-    EXPECT_EQ(other->BeginStart(), StartOutcome::Started);
-}
-
-TEST(EndToEndFaults, CorruptedDataEndsTheCollection) {
-    agent::AgentOptions options = Finite(0.6);
-    options.faults.push_back({agent::FaultKind::Corrupt, 0.3});
-    Rig rig(wire::kModeNormal, options);
-    rig.CollectAll();
-    ASSERT_GE(rig.store.view.Count(host::kCodeCorruptedData), 1u);
-    rig.store.view.Dispatch(*rig.controller);
-    EXPECT_FALSE(rig.controller->collecting());
-    EXPECT_EQ(rig.store.output.CountStatus("Corrupted data received"), 1u);
-    // What came before the corruption was taken in.
-    EXPECT_GT(TaskOf(rig.store.data, 1000).runs, 10u);
 }
 
 TEST(EndToEndFaults, DisconnectKeepsEverythingCollectedAndStartWorksAgain) {

@@ -1,9 +1,9 @@
 // The host side of the links over loopback TCP, against a peer that the test drives by hand.
-#include "LinkTestSupport.h"
 #include "link/HostLink.h"
 #include "link/LinkFrame.h"
 #include "link/TcpStream.h"
 #include "support/SilentTarget.h"
+#include "support/Wait.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -205,75 +205,15 @@ TEST_F(LinkTransport, MessagesReachEveryEndpointAndSendersAreNamed) {
     EXPECT_FALSE(link->SenderName(0x07, 0x31, name));
 }
 
-TEST_F(LinkTransport, CommandsAndRawBytesReachThePeerFramed) {
-    auto link = Connect();
-    const Bytes payload{1, 2, 3, 4};
-    ASSERT_TRUE(link->SendCommand("DataCollector", "Collector", "TaskInfo", payload.data(),
-                                  payload.size(), 0));
-    const std::uint8_t wake = 0xAA;
-    ASSERT_TRUE(link->SendRaw(0x04, &wake, 1));
-    FrameParser parser;
-    std::vector<Frame> frames;
-    std::uint8_t buffer[256];
-    ASSERT_TRUE(WaitUntil([&] {
-        const long n = peer.command->Read(buffer, sizeof buffer, 10);
-        if (n > 0)
-            parser.Feed(buffer, static_cast<std::size_t>(n), frames);
-        return frames.size() == 2;
-    }));
-    const auto command = DecodeCommand(frames[0].body);
-    ASSERT_TRUE(command);
-    EXPECT_EQ(command->command, "TaskInfo");
-    EXPECT_EQ(command->payload, payload);
-    const auto raw = DecodeRaw(frames[1].body);
-    ASSERT_TRUE(raw);
-    EXPECT_EQ(raw->portMask, 0x04u);
-    EXPECT_EQ(raw->bytes, Bytes{0xAA});
-}
-
 class CountingObserver : public host::ILinkObserver {
 public:
-    explicit CountingObserver(HostLink& link) : link_(link) {}
-    void OnLinkClosed() override {
-        deliveredWhenTold = link_.dataBytesDelivered();
-        ++closed;
-    }
+    void OnLinkClosed() override { ++closed; }
     std::atomic<int> closed{0};
-    std::atomic<std::uint64_t> deliveredWhenTold{0};
-
-private:
-    HostLink& link_;
 };
-
-TEST_F(LinkTransport, PeerGoingAwayIsReportedToEveryObserverAfterItsLastBytesAndTheLinkReopens) {
-    auto link = Connect();
-    CountingObserver observer(*link);
-    CountingObserver second(*link);
-    CountingObserver removed(*link);
-    link->AddObserver(&observer);
-    link->AddObserver(&second);
-    link->AddObserver(&removed);
-    link->RemoveObserver(&removed);
-    ASSERT_TRUE(link->RegisterReceiver(Receive, nullptr, 1024, &received));
-    peer.Write(*peer.data, Pattern(2500));
-    peer.command.reset();
-    peer.data.reset();
-    ASSERT_TRUE(WaitUntil([&] { return observer.closed.load() == 1 && second.closed == 1; }));
-    EXPECT_EQ(observer.deliveredWhenTold.load(), 2500u);
-    EXPECT_EQ(removed.closed.load(), 0);
-    EXPECT_FALSE(link->IsOpen());
-    EXPECT_FALSE(link->SendCommand("DataCollector", "Collector", "Stop", nullptr, 0, 0));
-
-    ASSERT_TRUE(link->Open({})) << link->lastError();
-    peer.AcceptBoth();
-    EXPECT_TRUE(link->IsOpen());
-    link->RemoveObserver(&observer);
-    link->RemoveObserver(&second);
-}
 
 TEST_F(LinkTransport, AnUnframedCommandStreamClosesTheLink) {
     auto link = Connect();
-    CountingObserver observer(*link);
+    CountingObserver observer;
     link->AddObserver(&observer);
     peer.Write(*peer.command, Bytes{'n', 'o', 'i', 's', 'e'});
     // The data stream stays quiet; once the command stream broke, the link is closed.
@@ -307,39 +247,6 @@ TEST(LinkOpening, RefusedOrUnansweredConnectionsFailWithinTheLimit) {
         EXPECT_NE(link.lastError().find(c.error), std::string::npos) << link.lastError();
         EXPECT_FALSE(link.IsOpen());
     }
-}
-
-TEST(LinkOpening, AWindowStartAgainstASilentTargetNeverBlocksAndCanBeAbandoned) {
-    using Clock = std::chrono::steady_clock;
-    using std::chrono::milliseconds;
-    test::SilentTarget silent;
-    ASSERT_NE(silent.port(), 0);
-    HostLinkOptions options;
-    options.connectTimeout = milliseconds(1000);
-    HostLink link(TcpLinkOpener("127.0.0.1", silent.port()), options);
-    test::StoreRig store;
-    auto controller = std::make_unique<CollectionController>(store.Collection(&link, &link, &link));
-
-    // Stop pressed, then the view closed, during an attempt: neither waits out the limit.
-    auto start = Clock::now();
-    ASSERT_EQ(controller->BeginStart(), StartOutcome::Connecting);
-    controller->CancelStart();
-    ASSERT_EQ(controller->BeginStart(), StartOutcome::Connecting);
-    controller.reset();
-    EXPECT_LT(Clock::now() - start, milliseconds(500));
-    EXPECT_TRUE(store.view.Posted().empty());
-
-    // Left alone, the attempt ends at the limit and says so.
-    controller = std::make_unique<CollectionController>(store.Collection(&link, &link, &link));
-    start = Clock::now();
-    ASSERT_EQ(controller->BeginStart(), StartOutcome::Connecting);
-    ASSERT_TRUE(
-        test::WaitUntil([&] { return store.view.Count(host::kCodeTargetNotConnected) == 1; }));
-    EXPECT_GE(Clock::now() - start, options.connectTimeout);
-    EXPECT_LT(Clock::now() - start, options.connectTimeout + milliseconds(2000));
-    EXPECT_EQ(controller->ContinueStart(false), StartOutcome::NotConnected);
-    EXPECT_EQ(store.output.CountStatus("Target not connected"), 1u);
-    EXPECT_FALSE(controller->collecting());
 }
 
 } // namespace

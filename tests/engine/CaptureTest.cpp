@@ -10,34 +10,6 @@
 namespace zuta {
 namespace {
 
-TEST(Capture, RoundTrip) {
-    const test::TempFolder folder;
-    const std::string path = folder / "capture.zcap";
-    CaptureWriter writer;
-    std::string error;
-    ASSERT_TRUE(writer.Open(path, error)) << error;
-    ASSERT_TRUE(writer.Write(CaptureKind::SenderName, 0, 0, (const std::uint8_t*)"\1\0\2\0ME", 6));
-    const std::vector<std::uint8_t> block(3000, 0x5A);
-    ASSERT_TRUE(
-        writer.Write(CaptureKind::DataBlock, 1, 123456789012ull, block.data(), block.size()));
-    EXPECT_FALSE(std::filesystem::exists(path)); // appears only once complete
-    ASSERT_TRUE(writer.Close(error)) << error;
-
-    CaptureReader reader;
-    ASSERT_TRUE(reader.Open(path, error)) << error;
-    CaptureRecord r;
-    ASSERT_TRUE(reader.Next(r, error));
-    EXPECT_EQ(r.kind, CaptureKind::SenderName);
-    EXPECT_EQ(r.bytes.size(), 6u);
-    ASSERT_TRUE(reader.Next(r, error));
-    EXPECT_EQ(r.kind, CaptureKind::DataBlock);
-    EXPECT_EQ(r.port, 1u);
-    EXPECT_EQ(r.micros, 123456789012ull);
-    EXPECT_EQ(r.bytes, block);
-    EXPECT_FALSE(reader.Next(r, error));
-    EXPECT_TRUE(error.empty());
-}
-
 TEST(Capture, DamagedFilesAreReported) {
     const test::TempFolder folder;
     const std::string path = folder / "bad.zcap";
@@ -73,6 +45,7 @@ TEST(Capture, CaptureCutShortReadsUpToItsLastWholeRecord) {
     ASSERT_TRUE(writer.Open(path, error)) << error;
     for (std::uint8_t i = 0; i < 3; ++i)
         writer.Write(CaptureKind::DataBlock, 1, i, std::vector<std::uint8_t>(10, i).data(), 10);
+    EXPECT_FALSE(std::filesystem::exists(path)); // appears only once complete
     ASSERT_TRUE(writer.Close(error)) << error;
     const std::string whole = test::ReadFileBytes(path);
     const std::size_t recordSize = kCaptureRecordHeaderSize + 10;
@@ -97,6 +70,8 @@ TEST(Capture, CaptureCutShortReadsUpToItsLastWholeRecord) {
             std::size_t records = 0;
             while (reader->Next(r, error)) {
                 EXPECT_EQ(r.micros, records);
+                EXPECT_EQ(r.bytes,
+                          std::vector<std::uint8_t>(10, static_cast<std::uint8_t>(records)));
                 ++records;
             }
             EXPECT_TRUE(error.empty()) << error;

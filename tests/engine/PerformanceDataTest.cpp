@@ -1,5 +1,4 @@
 #include "TestSupport.h"
-#include "host/DataLink.h"
 
 #include <gtest/gtest.h>
 
@@ -102,50 +101,6 @@ TEST(DataLink, CorruptedBatchesAreReported) {
     EXPECT_EQ(f.sink.Count(host::kCodeCorruptedData), 2u);
 }
 
-// A raw data block may span many link blocks: the batches that only carry its middle hold no
-// record, yet nothing is corrupt.
-TEST(DataLink, RawBlockLongerThanALinkBlockIsNoCorruptData) {
-    StoreFixture f;
-    f.Announce({{1, 0, "A"}, {2, 0, "B"}});
-    wire::Bytes p;
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
-    wire::AppendRawBlock(p, 4, wire::Bytes(wire::kMaxRawBlockLength, 0x3C));
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 2, 0, 0, 0, 9);
-    wire::Bytes stream;
-    f.writer.Append(stream, p);
-    for (std::size_t at = 0; at < stream.size(); at += host::kDataLinkBlockSize) {
-        const wire::Bytes block(stream.begin() + static_cast<std::ptrdiff_t>(at),
-                                stream.begin() +
-                                    static_cast<std::ptrdiff_t>(
-                                        std::min(stream.size(), at + host::kDataLinkBlockSize)));
-        EXPECT_EQ(f.Framed(block), 1u);
-    }
-    EXPECT_EQ(f.sink.Count(host::kCodeCorruptedData), 0u);
-    EXPECT_EQ(ReadFileBytes(f.folder.path() / "DataID4.bin").size(), wire::kMaxRawBlockLength);
-    EXPECT_EQ(f.Task(1001).runs, 1u);
-}
-
-// Bytes skipped in search of the next frame and bytes that name no record are counted per
-// collection.
-TEST(DataLink, StreamDamageIsCountedUntilTheNextCollection) {
-    StoreFixture f;
-    wire::Bytes p;
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
-    p.insert(p.end(), {0x11, 0x22, 0x33}); // one unknown record
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 5);
-    wire::Bytes stream{0x99, 0x98, 0x97, 0x96}; // four stray stream bytes
-    f.writer.Append(stream, p);
-    f.Framed(stream);
-    using Damage = std::pair<std::uint64_t, std::uint64_t>;
-    const auto damage = [&f] {
-        return f.data.Read(
-            [](const StoreState& s) { return Damage(s.skippedBytes, s.unknownRecords); });
-    };
-    EXPECT_EQ(damage(), Damage(4, 1));
-    f.data.StartCollection();
-    EXPECT_EQ(damage(), Damage(0, 0));
-}
-
 TEST(DataLink, RawDataBlockIsDumpedAndEchoed) {
     StoreFixture f;
     f.Payload({0x55, 0x88, 0x03, 0x04, 0x00, 0x00, 0x00, 0xDE, 0xAD, 0xBE, 0xEF});
@@ -171,21 +126,8 @@ TEST(DataLink, RawDataBlockIsDumpedAndEchoed) {
     EXPECT_EQ(f.output.RawWrites()[2], "\n"); // the last line is sent even when empty
 }
 
-TEST(DataLink, UnframedDataFromTheCommandLinkIsDecodedToo) {
-    StoreFixture f;
-    f.Announce({{1, 0, "A"}});
-    wire::Bytes p;
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 0, 0, 0, 0);
-    wire::AppendFullRecord(p, RecordKind::TaskSwitch, 1, 5, 0, 0, 2);
-    const wire::Bytes unframed = wire::Unframed(p);
-    std::uint32_t result = 0;
-    f.data.OnDataLinkData(unframed.data(), unframed.size(), result, false);
-    EXPECT_EQ(result, 1u);
-    EXPECT_EQ(f.Task(1001).runs, 1u);
-    EXPECT_EQ(f.Task(1001).ticks, 32u);
-}
-
-// The whole engine gives the same store whatever the batch boundaries of the link.
+// The whole engine gives the same store whatever the batch boundaries of the link: frames, records
+// and raw data blocks split anywhere, stray bytes in the stream and in the payload.
 TEST(DataLink, AnyBatchingGivesTheSameStore) {
     wire::Bytes payload;
     for (std::uint32_t i = 0; i < 60; ++i) {
@@ -197,10 +139,19 @@ TEST(DataLink, AnyBatchingGivesTheSameStore) {
             wire::AppendFullRecord(payload, RecordKind::UserEvent, 3, i, 0, 0, 0);
         if (i % 11 == 0)
             wire::AppendFullRecord(payload, RecordKind::IrqSwitch, 4, i, 0, 0, 3);
+        if (i % 13 == 0)
+            wire::AppendRawBlock(payload, static_cast<std::uint8_t>(i), wire::Bytes(i + 1u, 0x5A));
+        if (i % 17 == 0)
+            payload.push_back(0x99); // names no record
     }
-    wire::Bytes stream;
+    wire::Bytes stream{0x33, 0x34}; // stray bytes before the first frame
     wire::FrameWriter(300).Append(stream, payload);
 
+    using Damage = std::pair<std::uint64_t, std::uint64_t>;
+    const auto damage = [](const StoreFixture& f) {
+        return f.data.Read(
+            [](const StoreState& s) { return Damage(s.skippedBytes, s.unknownRecords); });
+    };
     auto build = [&](std::size_t batch) {
         auto f = std::make_unique<StoreFixture>();
         f->Announce({{0, 0, "CommPM_L"}, {1, 0, "A"}, {2, 1, "H"}});
@@ -215,13 +166,21 @@ TEST(DataLink, AnyBatchingGivesTheSameStore) {
     auto whole = build(stream.size());
     const auto expected = whole->Samples();
     ASSERT_GT(expected.size(), 60u);
+    ASSERT_EQ(damage(*whole), Damage(2, 4));
+    ASSERT_NE(whole->output.Raw().find("Data ID 52, Len = 53"), std::string::npos);
     for (const std::size_t batch : {1u, 5u, 6u, 7u, 113u, 1024u}) {
+        SCOPED_TRACE(batch);
         auto f = build(batch);
-        EXPECT_EQ(f->Samples(), expected) << "batch " << batch;
+        EXPECT_EQ(f->Samples(), expected);
         EXPECT_EQ(f->data.GetCpuLoad(), whole->data.GetCpuLoad());
         for (const std::uint32_t id : {1000u, 1001u, 1002u, 4u, 5001u})
-            EXPECT_EQ(f->Task(id), whole->Task(id)) << "batch " << batch << " id " << id;
+            EXPECT_EQ(f->Task(id), whole->Task(id)) << "id " << id;
+        EXPECT_EQ(damage(*f), damage(*whole));
+        EXPECT_EQ(f->output.Raw(), whole->output.Raw());
     }
+    // The damage is counted per collection.
+    whole->data.StartCollection();
+    EXPECT_EQ(damage(*whole), Damage(0, 0));
 }
 
 } // namespace

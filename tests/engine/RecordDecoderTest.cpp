@@ -88,44 +88,6 @@ TEST(RecordDecoder, StrayBytesAreSkippedAndShortTailsCarried) {
     EXPECT_EQ(second.records[0].value0, 0x04030201u);
 }
 
-TEST(RecordDecoder, AnySplitOfThePayloadGivesTheSameRecords) {
-    Bytes p;
-    for (std::uint8_t i = 0; i < 30; ++i) {
-        wire::AppendFullRecord(p, i % 3 ? RecordKind::TaskSwitch : RecordKind::IrqSwitch, i,
-                               i * 1000u, i, i * 8u, 0x01020304u + i);
-        if (i % 7 == 0)
-            wire::AppendRawBlock(p, i, Bytes(i + 1u, i));
-        if (i % 5 == 0)
-            p.push_back(0x99); // stray
-    }
-    const Decoded whole = DecodeAll(p, RecordLayout::Full);
-    ASSERT_EQ(whole.records.size(), 30u);
-    ASSERT_EQ(whole.blocks.size(), 5u);
-    ASSERT_EQ(whole.scan.unknownRecords, 6u);
-    for (std::size_t cut = 1; cut < p.size(); ++cut) {
-        RecordDecoder d;
-        StreamTiming timing;
-        Decoded a = DecodeAll(d, Bytes(p.begin(), p.begin() + cut), RecordLayout::Full, timing);
-        const Decoded b = DecodeAll(d, Bytes(p.begin() + cut, p.end()), RecordLayout::Full, timing);
-        a.records.insert(a.records.end(), b.records.begin(), b.records.end());
-        a.blocks.insert(a.blocks.end(), b.blocks.begin(), b.blocks.end());
-        ASSERT_EQ(a.records, whole.records) << "cut at " << cut;
-        ASSERT_EQ(a.blocks, whole.blocks) << "cut at " << cut;
-        ASSERT_EQ(a.scan.unknownRecords + b.scan.unknownRecords, 6u) << "cut at " << cut;
-    }
-}
-
-TEST(RecordDecoder, RawBlocks) {
-    Bytes p{0x55, 0x88, 0x03, 0x04, 0x00, 0x00, 0x00, 0xDE, 0xAD, 0xBE, 0xEF};
-    Decoded d = DecodeAll(p, RecordLayout::Full);
-    ASSERT_EQ(d.blocks.size(), 1u);
-    EXPECT_EQ(d.blocks[0].first, 3u);
-    EXPECT_EQ(d.blocks[0].second, (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
-
-    // Raw blocks exist only in full mode.
-    EXPECT_TRUE(DecodeAll(p, RecordLayout::Simple).blocks.empty());
-}
-
 TEST(RecordDecoder, RawBlockLongerThanOneBatchIsCarriedUntilWhole) {
     Bytes p;
     wire::AppendRawBlock(p, 9, Bytes(5000, 0x5A));

@@ -243,25 +243,5 @@ TEST(RunBuilding, SamplingDurationIsARealTimeDifference) {
     EXPECT_EQ(none.data.GetSamplingDuration(), 0u);
 }
 
-TEST(RunBuilding, ExternalTsTicksAreTheMeasuredTime) {
-    StoreFixture f("ext");
-    f.Announce({{1, 0, "A"}, {2, 0, "B"}});
-    wire::Bytes payload;
-    wire::AppendExtTsRecord(payload, RecordKind::TaskSwitch, 1);
-    wire::AppendExtTsRecord(payload, RecordKind::TaskSwitch, 2);
-    wire::AppendExtTsRecord(payload, RecordKind::TaskSwitch, 1);
-    payload.insert(payload.end(), 4, 0);
-    wire::Bytes framed;
-    wire::FrameWriter writer(12); // 1 us a byte
-    writer.Append(framed, payload);
-    f.Framed(framed);
-    const auto samples = f.Samples();
-    ASSERT_EQ(samples.size(), 2u);
-    // Three bytes of 1 us each, in 0.1 ns.
-    EXPECT_NEAR(samples[0].ticks, 30000u, 1u);
-    EXPECT_EQ(samples[0].ticks, samples[0].value3);
-    EXPECT_EQ(f.Task(1001).ticks, samples[0].ticks);
-}
-
 } // namespace
 } // namespace zuta::test

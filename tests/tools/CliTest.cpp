@@ -58,15 +58,10 @@ TEST_F(Cli, ReplayOfTheExampleCapturePrintsTheExpectedTable) {
     EXPECT_EQ(r.out, ReadFileBytes(ZUTA_TEST_DATA_DIR "/tools/modem-full.table.txt"));
 }
 
-TEST_F(Cli, DumpHasEveryStoreField) {
+TEST_F(Cli, DumpOfTheExampleCapture) {
     const Result r = Run("dump -q '" + kCapture + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto json = nlohmann::json::parse(r.out);
-    for (const char* key : {"tasks", "samples", "pendingEvents", "switchCount", "userEventCount",
-                            "functionEventCount", "sumValue0", "sumValue1", "sumValue2", "sumTicks",
-                            "cpuLoad", "samplingDuration", "idleTaskId", "probeWords", "tcbBlock",
-                            "extraWords", "notifications", "rawText", "functionNames"})
-        EXPECT_TRUE(json.contains(key)) << key;
     EXPECT_EQ(json["idleTaskId"], 1000);
     EXPECT_GT(json["samples"].size(), 1000u);
     EXPECT_EQ(json["pendingEvents"].size(), 0u);

@@ -12,6 +12,11 @@ void RegisterReplayCommands(CLI::App& app);     // replay, dump
 void RegisterFileCommands(CLI::App& app);       // table, export, import, convert
 void RegisterCollectCommands(CLI::App& app);    // collect, demo
 void RegisterScreenshotCommands(CLI::App& app); // screenshot
+void RegisterRenderCommand(CLI::App& app);      // render
+void RegisterSessionsCommand(CLI::App& app);    // sessions
+void RegisterCallsCommand(CLI::App& app);       // calls
+void RegisterCheckCommand(CLI::App& app);       // check
+void RegisterDiffCommand(CLI::App& app);        // diff
 
 // Exit statuses, the same for the same cause in every command.
 enum ExitStatus : int {
@@ -24,6 +29,10 @@ enum ExitStatus : int {
                           // what was collected is written all the same
     kExitNoTarget = 6,    // the target cannot be reached
 };
+
+// The host application that draws windows: $ZUTA_HOST, else zuta-host beside this program, else
+// the one of this build tree.
+std::string DefaultHostProgram();
 
 // The list of exit statuses, for the help text.
 std::string ExitStatusHelp();

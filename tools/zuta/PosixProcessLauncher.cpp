@@ -13,9 +13,12 @@ extern char** environ;
 
 namespace zuta::cli {
 
-host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& request) {
-    host::ProcessResult result;
+namespace {
 
+// Starts the program with the caller's environment and the request's variables set over it, in
+// a process group of its own (`flags` POSIX_SPAWN_SETPGROUP) or a session of its own
+// (POSIX_SPAWN_SETSID); 0 with `error` set when it cannot be started.
+pid_t Spawn(const host::ProcessRequest& request, short flags, std::string& error) {
     std::vector<std::string> argumentTexts;
     argumentTexts.push_back(request.program);
     argumentTexts.insert(argumentTexts.end(), request.arguments.begin(), request.arguments.end());
@@ -24,7 +27,6 @@ host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& reques
         argv.push_back(text.data());
     argv.push_back(nullptr);
 
-    // The caller's environment with the request's variables set over it.
     std::map<std::string, std::string> variables;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
         const std::string text(*entry);
@@ -42,20 +44,45 @@ host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& reques
         envp.push_back(text.data());
     envp.push_back(nullptr);
 
-    // A group of its own, so that a program stopped at its time limit takes what it started
-    // along.
     posix_spawnattr_t attributes;
     ::posix_spawnattr_init(&attributes);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setflags(&attributes, flags);
     ::posix_spawnattr_setpgroup(&attributes, 0);
     pid_t child = 0;
     const int spawnError = ::posix_spawn(&child, request.program.c_str(), nullptr, &attributes,
                                          argv.data(), envp.data());
     ::posix_spawnattr_destroy(&attributes);
     if (spawnError != 0) {
-        result.error = "cannot run " + request.program + ": " + std::strerror(spawnError);
-        return result;
+        error = "cannot run " + request.program + ": " + std::strerror(spawnError);
+        return 0;
     }
+    return child;
+}
+
+} // namespace
+
+host::ProcessResult PosixProcessLauncher::Start(const host::ProcessRequest& request) {
+    host::ProcessResult result;
+    const pid_t child = Spawn(request, POSIX_SPAWN_SETSID, result.error);
+    result.started = child != 0;
+    // Reaped when it ends, so that it does not stay behind as a zombie while this process runs.
+    if (result.started) {
+        std::thread([child] {
+            int status = 0;
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    }
+    return result;
+}
+
+host::ProcessResult PosixProcessLauncher::Run(const host::ProcessRequest& request) {
+    host::ProcessResult result;
+    // A group of its own, so that a program stopped at its time limit takes what it started
+    // along.
+    const pid_t child = Spawn(request, POSIX_SPAWN_SETPGROUP, result.error);
+    if (child == 0)
+        return result;
     result.started = true;
     int status = 0;
     pid_t waited = 0;

@@ -8,6 +8,7 @@ namespace zuta::cli {
 class PosixProcessLauncher final : public host::IProcessLauncher {
 public:
     host::ProcessResult Run(const host::ProcessRequest& request) override;
+    host::ProcessResult Start(const host::ProcessRequest& request) override;
 };
 
 } // namespace zuta::cli

@@ -10,17 +10,6 @@
 
 namespace zuta::cli {
 
-namespace {
-
-struct ScreenshotOptions {
-    std::string what = "main";
-    std::string output;
-    std::string session;
-    std::string hostProgram;
-    double timeLimit = 60.0;
-};
-
-// zuta-host beside this program (installed together), else the one of this build tree.
 std::string DefaultHostProgram() {
     if (const char* fromEnvironment = std::getenv("ZUTA_HOST");
         fromEnvironment != nullptr && fromEnvironment[0] != '\0')
@@ -38,6 +27,16 @@ std::string DefaultHostProgram() {
     return "zuta-host";
 #endif
 }
+
+namespace {
+
+struct ScreenshotOptions {
+    std::string what = "main";
+    std::string output;
+    std::string session;
+    std::string hostProgram;
+    double timeLimit = 60.0;
+};
 
 // The window is drawn by the host application, offscreen; this tool stays free of any window
 // toolkit and only starts it.

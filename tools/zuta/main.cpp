@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
     zuta::cli::RegisterFileCommands(app);
     zuta::cli::RegisterCollectCommands(app);
     zuta::cli::RegisterScreenshotCommands(app);
+    zuta::cli::RegisterRenderCommand(app);
+    zuta::cli::RegisterSessionsCommand(app);
+    zuta::cli::RegisterCallsCommand(app);
+    zuta::cli::RegisterCheckCommand(app);
+    zuta::cli::RegisterDiffCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "StoreServices.h"
+#include "Wait.h"
 #include "collection/CollectionController.h"
 #include "collection/CollectionView.h"
-#include "support/StoreServices.h"
-#include "support/Wait.h"
 
 #include <atomic>
 #include <cstddef>
@@ -38,8 +38,9 @@ private:
     std::size_t dispatched_ = 0;
 };
 
-// A data store wired as the performance view wires it, sampling in `samplingMode` (0 full, 3
-// external timestamps, anything else simple), in a dump folder of its own.
+// A data store wired as the performance view wires it for collection control, sampling in
+// `samplingMode` (0 full, 3 external timestamps, anything else simple), in a dump folder of its
+// own.
 struct StoreRig : StoreServices {
     explicit StoreRig(std::uint32_t samplingMode = 0) {
         settings.simpleMode = samplingMode != 0;

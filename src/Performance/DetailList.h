@@ -1,0 +1,19 @@
+#pragma once
+
+#include "graphs/CpuGraphModel.h"
+
+class QFont;
+class QRect;
+class QTableWidget;
+class QWidget;
+
+namespace zuta::performance {
+
+// A two-column detail list of a graph ("Name", "Value"): full-row selection, grid lines, not
+// editable, the name column `nameWidth` pixels wide and the value column 132.
+QTableWidget* MakeDetailList(QWidget* parent, const QRect& geometry, int nameWidth,
+                             const QFont& font);
+// Replaces the rows of a detail list; the names of odd rows are shaded.
+void ShowDetailRows(QTableWidget* list, const graphs::DetailRows& rows);
+
+} // namespace zuta::performance

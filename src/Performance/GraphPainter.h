@@ -1,0 +1,25 @@
+#pragma once
+
+#include "graphs/GradientBar.h"
+
+#include <QColor>
+#include <QRect>
+#include <vector>
+
+class QPainter;
+
+namespace zuta::performance {
+
+QColor ToQColor(graphs::ColorRef colour);
+QRect ToQRect(const graphs::Rect& rect);
+
+// Paints one timeline box as graphs::PlanGradientBar plans it, pixel for pixel. The painter must
+// have no transformation other than whole-pixel translation.
+void DrawGradientBar(QPainter& painter, const graphs::Rect& rect, graphs::ColorRef colour,
+                     graphs::ColorRef highlight, bool selected, bool border, bool gradient);
+
+// Fills the pixels of lines drawn with a two-pixel pen (see graphs::PolylinePixels).
+void DrawWideLines(QPainter& painter, const std::vector<graphs::Point>& points,
+                   graphs::ColorRef colour);
+
+} // namespace zuta::performance

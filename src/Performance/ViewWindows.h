@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+class QWidget;
+
+namespace zuta::performance {
+
+class CPerformanceView;
+
+// Opens a window of the module on a view, filled as the user would see it, shown without
+// waiting for it to close. The window belongs to the view (deleted on close or with the view).
+using WindowOpener = QWidget* (*)(CPerformanceView& view);
+
+// A window of the module that the host can picture by name ("zuta screenshot NAME").
+struct ViewWindow {
+    std::string_view name; // as given on the command line, e.g. "settings"
+    WindowOpener open;
+};
+
+const std::vector<ViewWindow>& ViewWindows();
+// The window of `name`, or null.
+const ViewWindow* FindViewWindow(std::string_view name);
+
+} // namespace zuta::performance

@@ -1,0 +1,336 @@
+#include "graphs/Budget.h"
+#include "graphs/FunctionCalls.h"
+#include "support/TempFolder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+using namespace zuta::graphs;
+using zuta::GraphSample;
+using zuta::test::ReadFileBytes;
+using zuta::test::TempFolder;
+
+GraphSample Sample(std::uint32_t id, std::uint32_t ticks, std::uint32_t kind) {
+    GraphSample s;
+    s.id = id;
+    s.ticks = ticks;
+    s.kind = kind;
+    return s;
+}
+
+constexpr std::uint32_t kIdle = 1000, kTask = 1001, kMask = 4;
+
+// Two sessions (loads 50 and 95, 100 and 220 µs long) and a run of the task after the last.
+const std::vector<GraphSample> kSamples = {
+    Sample(kIdle, 50, 1), Sample(kTask, 50, 1), Sample(kMask, 10, 3), Sample(kTask, 200, 1),
+    Sample(7, 0, 2),      Sample(kIdle, 10, 1), Sample(kMask, 10, 3), Sample(kTask, 300, 1),
+};
+
+Budget Parse(const std::string& text) {
+    Budget budget;
+    std::string error;
+    EXPECT_TRUE(ParseBudget(text, budget, error)) << text << ": " << error;
+    return budget;
+}
+
+TEST(Budget, ParsesEveryPartAndRefusesWhatItCannotUse) {
+    const Budget b = Parse(R"({"cpuLoad": {"max": 40}, "sessions": {"mask": "FrameInt",
+        "maxCpu": 85, "p95Cpu": 65.5, "maxDurationUs": 4700}, "tasks": {"B": {"maxCpi": 2},
+        "A": {"maxShare": 1, "maxRunUs": 900}}, "functions": {"Fn1": {"maxCallUs": 800}}})");
+    EXPECT_EQ(b.cpuLoadMax, 40);
+    EXPECT_EQ(b.sessionMask, "FrameInt");
+    EXPECT_EQ(b.sessionP95Cpu, 65.5);
+    ASSERT_EQ(b.tasks.size(), 2u);
+    EXPECT_EQ(b.tasks[0].first, "B"); // the file's order
+    EXPECT_EQ(b.tasks[1].second.maxRunUs, 900);
+    EXPECT_FALSE(b.tasks[1].second.maxCpi);
+    EXPECT_EQ(b.functions.at(0).second.maxCallUs, 800);
+    EXPECT_FALSE(Parse("{}").LimitsSessions());
+
+    const std::pair<const char*, const char*> refused[] = {
+        {R"({"cpuLoad": {"max": 40, "min": 1}})", "cpuLoad: unknown key 'min'"},
+        {R"({"tasks": {"A": {"maxRun": 2}}})", "tasks.A: unknown key 'maxRun'"},
+        {R"({"cpu": {}})", "budget: unknown key 'cpu'"},
+        {R"({"cpuLoad": {"max": 1}, "cpuLoad": {"max": 2}})", "key 'cpuLoad' is repeated"},
+        {R"({"sessions": {"maxCpu": -1}})", "'maxCpu' is not a number of at least 0"},
+        {R"({"sessions": {"maxCpu": "80"}})", "'maxCpu' is not a number"},
+        {R"({"sessions": {"mask": ""}})", "'mask' is not a task name"},
+        {R"({"functions": {"F": 3}})", "functions.F: is not an object"},
+        {R"([])", "budget: is not an object"},
+        {R"({"cpuLoad": )", "not JSON"},
+    };
+    for (const auto& [text, message] : refused) {
+        Budget budget;
+        std::string error;
+        EXPECT_FALSE(ParseBudget(text, budget, error)) << text;
+        EXPECT_NE(error.find(message), std::string::npos) << text << ": " << error;
+    }
+}
+
+TEST(Budget, NearestRankPercentiles) {
+    EXPECT_EQ(NearestRank(0, 95), 0u);
+    EXPECT_EQ(NearestRank(1, 95), 1u);
+    EXPECT_EQ(NearestRank(4, 50), 2u); // the lower middle
+    EXPECT_EQ(NearestRank(20, 95), 19u);
+    EXPECT_EQ(NearestRank(21, 95), 20u);
+    CpuSessionSet set;
+    for (const std::uint32_t load : {30, 10, 90, 20})
+        set.sessions.push_back({load, 0, 0, 0, 0, 0});
+    const LoadDistribution d = SessionLoads(set);
+    const std::vector<std::uint32_t> figures = {d.min, d.median, d.p95, d.max};
+    EXPECT_EQ(figures, (std::vector<std::uint32_t>{10, 20, 90, 90}));
+}
+
+struct Expected {
+    const char* budget;
+    Verdict verdict;
+    double value;
+    // Listed breaches as "session/sample/microseconds from the start", "-" for no session.
+    std::vector<std::string> places;
+};
+
+std::string Place(const Breach& b) {
+    if (!b.place)
+        return "whole";
+    return (b.place->session ? std::to_string(*b.place->session) : std::string("-")) + "/" +
+           std::to_string(b.place->sample) + "/" +
+           std::to_string(static_cast<int>(b.place->seconds * 1e6 + 0.5));
+}
+
+TEST(Budget, EachLimitHoldsOrBreaksWhereItHappened) {
+    CpuSessionSet sessions;
+    ASSERT_EQ(BuildCpuSessions(kSamples, kMask, kIdle, 1.0, sessions), SessionBuild::Built);
+    CheckInput input;
+    input.samples = kSamples;
+    input.cpuLoad = 40;
+    input.sessions = &sessions;
+    input.tasks["T"] = {kTask, 12.5, 1.5};
+
+    const Expected cases[] = {
+        {R"({"cpuLoad": {"max": 40}})", Verdict::Held, 40, {}},
+        {R"({"cpuLoad": {"max": 39.5}})", Verdict::Broken, 40, {}},
+        {R"({"sessions": {"maxCpu": 95}})", Verdict::Held, 95, {}},
+        {R"({"sessions": {"maxCpu": 90}})", Verdict::Broken, 95, {"1/2/100"}},
+        {R"({"sessions": {"p95Cpu": 95}})", Verdict::Held, 95, {}},
+        {R"({"sessions": {"p95Cpu": 40}})", Verdict::Broken, 95, {"1/2/100", "0/0/0"}},
+        {R"({"sessions": {"maxDurationUs": 220}})", Verdict::Held, 220, {}},
+        {R"({"sessions": {"maxDurationUs": 200}})", Verdict::Broken, 220, {"1/2/100"}},
+        {R"({"tasks": {"T": {"maxShare": 12.5}}})", Verdict::Held, 12.5, {}},
+        {R"({"tasks": {"T": {"maxShare": 12}}})", Verdict::Broken, 12.5, {}},
+        {R"({"tasks": {"T": {"maxCpi": 1.4}}})", Verdict::Broken, 1.5, {}},
+        {R"({"tasks": {"T": {"maxRunUs": 300}}})", Verdict::Held, 300, {}},
+        // Worst first; the last run came after the last session.
+        {R"({"tasks": {"T": {"maxRunUs": 100}}})", Verdict::Broken, 300, {"-/7/330", "1/3/110"}},
+    };
+    for (const Expected& c : cases) {
+        const auto checks = CheckBudget(Parse(c.budget), input);
+        ASSERT_EQ(checks.size(), 1u) << c.budget;
+        EXPECT_EQ(checks[0].verdict, c.verdict) << c.budget;
+        EXPECT_EQ(checks[0].value, c.value) << c.budget;
+        std::vector<std::string> places;
+        for (const Breach& b : checks[0].breaches)
+            places.push_back(Place(b));
+        EXPECT_EQ(places, c.places) << c.budget;
+    }
+
+    // What the collection lacks breaks the limit rather than passing it unseen.
+    const auto unknown = CheckBudget(Parse(R"({"tasks": {"X": {"maxCpi": 9}},
+        "functions": {"F": {"maxCallUs": 9}}, "sessions": {"maxCpu": 100}})"),
+                                     CheckInput{kSamples, 1.0, 0, nullptr, {}, nullptr, {}, {}});
+    ASSERT_EQ(unknown.size(), 3u);
+    for (const LimitCheck& check : unknown) {
+        EXPECT_EQ(check.verdict, Verdict::Broken) << check.name;
+        EXPECT_FALSE(check.note.empty()) << check.name;
+    }
+}
+
+TEST(Budget, CallsArePlacedAtTheRunTheyWereMadeIn) {
+    // Indices with function events 0..6; without them the runs are samples 0, 1 and 2.
+    const std::vector<GraphSample> withCalls = {
+        Sample(kTask, 100, 1), Sample(7, 5, 4), Sample(7, 20, 5), Sample(kMask, 10, 3),
+        Sample(kTask, 100, 1), Sample(7, 5, 4), Sample(7, 30, 5),
+    };
+    const FunctionCallSet calls = BuildFunctionCalls(withCalls);
+    CheckInput input;
+    input.calls = &calls;
+    input.callSamples = withCalls;
+    input.functions["Fn7"] = 7;
+    const auto held = CheckBudget(Parse(R"({"functions": {"Fn7": {"maxCallUs": 1e6}}})"), input);
+    EXPECT_EQ(held.at(0).verdict, Verdict::Held);
+    const auto broken = CheckBudget(Parse(R"({"functions": {"Fn7": {"maxCallUs": 0}}})"), input);
+    ASSERT_EQ(broken.at(0).breaches.size(), 2u);
+    EXPECT_EQ(broken[0].breaches[0].place->sample, 2u);
+    EXPECT_EQ(broken[0].breaches[1].place->sample, 0u);
+}
+
+// --- the commands -------------------------------------------------------------------------------
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class CheckDiff : public ::testing::Test {
+protected:
+    Result Run(const std::string& args) {
+        const std::string errPath = dir_ / "stderr.txt";
+        const std::string command = "cd '" + dir_.path().string() + "' && '" ZUTA_CLI "' " + args +
+                                    " --settings '" + (dir_ / "settings.ini") + "' 2>'" + errPath +
+                                    "'";
+        Result r;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            std::array<char, 4096> buffer;
+            std::size_t n;
+            while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+                r.out.append(buffer.data(), n);
+            const int status = ::pclose(pipe);
+            r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        r.err = ReadFileBytes(errPath);
+        return r;
+    }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / name) << text;
+    }
+    TempFolder dir_{"zuta-check"};
+};
+
+const std::string kCapture = ZUTA_EXAMPLES_DIR "/modem-full.zcap";
+const std::string kBudget = ZUTA_EXAMPLES_DIR "/modem-full.budget.json";
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// Every element closed in order and no bare markup characters: enough for a CI server's parser.
+bool WellFormed(const std::string& xml) {
+    std::vector<std::string> open;
+    for (std::size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
+        const std::size_t end = xml.find('>', at);
+        if (end == std::string::npos)
+            return false;
+        const std::string tag = xml.substr(at + 1, end - at - 1);
+        if (tag.find('<') != std::string::npos)
+            return false;
+        if (tag[0] == '?' || tag.back() == '/')
+            continue;
+        const std::string name = tag.substr(tag[0] == '/', tag.find(' ') - (tag[0] == '/'));
+        if (tag[0] != '/')
+            open.push_back(name);
+        else if (open.empty() || open.back() != name)
+            return false;
+        else
+            open.pop_back();
+    }
+    return open.empty() && xml.rfind("<?xml", 0) == 0;
+}
+
+TEST_F(CheckDiff, TheExampleBudgetHoldsForTheExampleCapture) {
+    const Result r = Run("check -q '" + kCapture + "' --budget '" + kBudget + "' --junit ok.xml");
+    ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_NE(r.out.find("all 13 limits hold"), std::string::npos) << r.out;
+    const std::string xml = ReadFileBytes(dir_ / "ok.xml");
+    EXPECT_TRUE(WellFormed(xml)) << xml;
+    EXPECT_EQ(Count(xml, "<testcase "), 13u);
+    EXPECT_EQ(Count(xml, "<failure"), 0u);
+}
+
+TEST_F(CheckDiff, ABrokenBudgetSaysWhereAndFailsItsTestCases) {
+    Write("tight.json", R"({"sessions": {"maxCpu": 70}, "tasks": {"L1_Task": {"maxRunUs": 300,
+        "maxShare": 50}, "A&<B>": {"maxCpi": 1}}})");
+    const Result r = Run("check -q '" + kCapture + "' --budget tight.json --junit out.xml");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    for (const char* line : {"BROKEN  sessions.maxCpu: 76 (limit 70), 1 over the limit",
+                             "session 78, sample 1008, 0.3250 s: 76",
+                             "BROKEN  tasks.L1_Task.maxRunUs: 829.31 (limit 300), 136 over",
+                             "session 106, sample 1372, 0.4438 s: 829.31", "and 126 more",
+                             "held    tasks.L1_Task.maxShare: 9.8 (limit 50)",
+                             "no task named 'A&<B>'", "3 of 4 limits broken"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    const std::string xml = ReadFileBytes(dir_ / "out.xml");
+    EXPECT_TRUE(WellFormed(xml)) << xml;
+    EXPECT_EQ(Count(xml, "<testcase "), 4u);
+    EXPECT_EQ(Count(xml, "<failure"), 3u);
+    EXPECT_NE(xml.find("name=\"tasks.A&amp;&lt;B&gt;.maxCpi\""), std::string::npos);
+
+    const Result json = Run("check -q '" + kCapture + "' --budget tight.json --json");
+    EXPECT_EQ(json.exitCode, 1);
+    const auto report = nlohmann::json::parse(json.out);
+    EXPECT_FALSE(report["passed"]);
+    const auto& worst = report.at("limits").at(2).at("breaches").at(0);
+    EXPECT_EQ(worst.at("session"), 106);
+    EXPECT_EQ(worst.at("sample"), 1372);
+}
+
+TEST_F(CheckDiff, UnusableInputIsStatusTwo) {
+    Write("unknown.json", R"({"tasks": {"L1_Task": {"maxRun": 1}}})");
+    Write("broken.json", R"({"cpuLoad": {"max": )");
+    Write("mask.json", R"({"sessions": {"mask": "NoSuchTask"}})");
+    const std::pair<std::string, std::string> cases[] = {
+        {"check '" + kCapture + "' --budget unknown.json", "unknown key 'maxRun'"},
+        {"check '" + kCapture + "' --budget broken.json", "not JSON"},
+        {"check '" + kCapture + "' --budget missing.json", "cannot read the budget"},
+        {"check '" + kCapture + "' --budget mask.json", "no task named 'NoSuchTask'"},
+        {"check missing.zcap --budget unknown.json", "missing.zcap"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+    }
+}
+
+// The sessions command shares its loading and cutting with check and diff.
+TEST_F(CheckDiff, SessionsOfTheExampleCaptureMatchTheirGolden) {
+    const Result r = Run("sessions -q '" + kCapture + "' --json");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, ReadFileBytes(ZUTA_TEST_DATA_DIR "/tools/modem-full.sessions.json"));
+}
+
+TEST_F(CheckDiff, DiffMarksOnlyWhatChanged) {
+    const Result same = Run("diff -q '" + kCapture + "' '" + kCapture + "' --json");
+    ASSERT_EQ(same.exitCode, 0) << same.err;
+    const auto s = nlohmann::json::parse(same.out);
+    EXPECT_EQ(s["marked"], 0);
+    EXPECT_EQ(s["tasks"].size(), 16u);
+    EXPECT_EQ(s["sessionCpuLoad"]["p95"]["a"], 58);
+
+    // The same runs at half the clock last twice as long; shares and loads stay.
+    ASSERT_EQ(Run("replay -q '" + kCapture + "' --clock 104 -o slow.zuta").exitCode, 0);
+    const Result slow = Run("diff -q '" + kCapture + "' slow.zuta --threshold 10 --json");
+    ASSERT_EQ(slow.exitCode, 0) << slow.err;
+    const auto d = nlohmann::json::parse(slow.out);
+    for (const auto& load : d["sessionCpuLoad"])
+        EXPECT_FALSE(load["marked"]);
+    const auto& l1 = d["tasks"][5];
+    ASSERT_EQ(l1["name"], "L1_Task");
+    EXPECT_FALSE(l1["share"]["marked"]);
+    EXPECT_TRUE(l1["longestRunUs"]["marked"]);
+    EXPECT_NEAR(l1["longestRunUs"]["changePercent"].get<double>(), 100.0, 1e-9);
+    const Result text = Run("diff -q '" + kCapture + "' slow.zuta");
+    EXPECT_NE(text.out.find("829.31  1658.62    +100 %  *\n"), std::string::npos) << text.out;
+
+    // Different tasks are listed; a file without an idle task still compares its tasks.
+    const Result other =
+        Run("diff -q '" + kCapture + "' '" ZUTA_TEST_DATA_DIR "/files/session_v2.zuta' --json");
+    ASSERT_EQ(other.exitCode, 0) << other.err;
+    const auto o = nlohmann::json::parse(other.out);
+    EXPECT_EQ(o["onlyInA"].size(), 16u);
+    EXPECT_EQ(o["onlyInB"], nlohmann::json({"IRQ7", "IDLE_TASK", "Timer_HISR"}));
+    EXPECT_TRUE(o["sessionCpuLoad"].contains("note"));
+}
+
+} // namespace
