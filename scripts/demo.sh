@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the command-line tool and the window, starts the simulated target, collects
 # a few seconds from it, saves the session, exports the text table, prints the table and draws the
-# main window with the collection as a picture. Everything it writes lands in out/demo (or the
-# folder given as the first argument). ZUTA_DEMO_SECONDS sets the collection time (default 3),
-# ZUTA_JOBS the parallel compile jobs (default 2).
+# main window, the CPU usage graph and the task graph of the collection as pictures. Everything it
+# writes lands in out/demo (or the folder given as the first argument). ZUTA_DEMO_SECONDS sets the
+# collection time (default 3), ZUTA_JOBS the parallel compile jobs (default 2).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,6 +22,11 @@ mkdir -p "$out"
 QT_QPA_PLATFORM=offscreen "$build/tools/zuta/zuta" screenshot main -o "$out/main-window.png" \
     "$out/demo.zuta" 2>/dev/null
 echo "Wrote $out/main-window.png"
+# Session 0 holds only what ran before the first frame interrupt; session 1 is a whole frame.
+"$build/tools/zuta/zuta" render cpu-graph "$out/demo.zuta" --session 1 -o "$out/cpu-graph.png" \
+    2>/dev/null
+"$build/tools/zuta/zuta" render task-graph "$out/demo.zuta" -o "$out/task-graph.png" 2>/dev/null
+echo "Wrote $out/cpu-graph.png and $out/task-graph.png"
 echo
 echo "Replaying the capture that ships in examples/:"
 "$build/tools/zuta/zuta" replay -q "$repo/examples/modem-full.zcap" --settings "$out/settings.ini"

@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     cli.add_option("--screenshot", screenshotPath,
                    "render the main window offscreen to this PNG file and exit");
     cli.add_option("--render", render.window,
-                   "with --screenshot: picture this window of the module instead (task-graph)");
+                   "with --screenshot: picture this window of the module instead (task-graph, "
+                   "function-graph, cpu-graph, pie, distribution or a dialog such as settings)");
     cli.add_option("--render-option", render.options,
                    "KEY=VALUE option of the window pictured by --render (repeatable)");
     CLI11_PARSE(cli, argc, argv);

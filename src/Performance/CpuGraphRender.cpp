@@ -27,8 +27,11 @@ CCpuUsageGraphDlg* OpenCpuGraphOn(CPerformanceView& view, const RenderOptions& o
         return nullptr;
     }
     auto* dialog = OpenCpuUsageGraph(view, false);
-    if (dialog == nullptr)
+    if (dialog == nullptr) {
+        status = RenderStatus::CannotWrite;
+        error = "the CPU usage graph did not open";
         return nullptr;
+    }
     status = RenderStatus::BadInput;
     if (options.Has("mask")) {
         const std::string mask = options.Text("mask");

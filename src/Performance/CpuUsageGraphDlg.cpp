@@ -1,5 +1,6 @@
 #include "Performance/CpuUsageGraphDlg.h"
 
+#include "Performance/DetailList.h"
 #include "Performance/PerformanceView.h"
 #include "Performance/TitleTip.h"
 #include "Performance/ViewCommands.h"
@@ -75,6 +76,7 @@ void ShowRows(QTableWidget* list, const graphs::DetailRows& rows) {
         list->setItem(r, 0, name);
         list->setItem(r, 1, new QTableWidgetItem(Text(rows[r].second)));
     }
+    WidenNameColumn(list);
 }
 
 QGroupBox* Group(QWidget* parent, const char* title, const QRect& geometry) {

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace zuta::performance {
 
@@ -22,6 +23,12 @@ QTableWidget* MakeDetailList(QWidget* parent, const QRect& geometry, int nameWid
     return list;
 }
 
+void WidenNameColumn(QTableWidget* list) {
+    const int laidOut = list->columnWidth(0);
+    list->resizeColumnToContents(0);
+    list->setColumnWidth(0, std::max(laidOut, list->columnWidth(0)));
+}
+
 void ShowDetailRows(QTableWidget* list, const graphs::DetailRows& rows) {
     static const QColor shaded(220, 220, 254);
     list->setRowCount(static_cast<int>(rows.size()));
@@ -32,6 +39,7 @@ void ShowDetailRows(QTableWidget* list, const graphs::DetailRows& rows) {
         list->setItem(r, 0, name);
         list->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(rows[r].second)));
     }
+    WidenNameColumn(list);
 }
 
 } // namespace zuta::performance

@@ -13,6 +13,9 @@ namespace zuta::performance {
 // editable, the name column `nameWidth` pixels wide and the value column 132.
 QTableWidget* MakeDetailList(QWidget* parent, const QRect& geometry, int nameWidth,
                              const QFont& font);
+// Widens the name column to its longest name, never narrowing it: names are never cut when the
+// font is wider than the list was laid out for.
+void WidenNameColumn(QTableWidget* list);
 // Replaces the rows of a detail list; the names of odd rows are shaded.
 void ShowDetailRows(QTableWidget* list, const graphs::DetailRows& rows);
 

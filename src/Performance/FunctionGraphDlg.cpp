@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <algorithm>
 #include <qdrawutil.h>
 #include <utility>
 #include <vector>
@@ -30,7 +29,7 @@ namespace zuta::performance {
 namespace {
 
 constexpr int kDialogWidth = 866;
-constexpr int kDialogHeight = 380;
+constexpr int kDialogHeight = 390;
 constexpr int kControlsLeft = graphs::kFunctionGraphRect.right + 14;
 
 QFont ArialFont(int pixels, QFont::Weight weight) {
@@ -67,7 +66,7 @@ std::unique_ptr<graphs::FunctionGraphView> BuildModel(CPerformanceView& view) {
 
 CFunctionGraphDlg::CFunctionGraphDlg(CPerformanceView& view, QWidget* parent)
     : QDialog(parent), view_(view), model_(BuildModel(view)),
-      nameFont_(ArialFont(12, QFont::DemiBold)), listFont_(ArialFont(14, QFont::Light)) {
+      nameFont_(ArialFont(12, QFont::DemiBold)), listFont_(ArialFont(11, QFont::Normal)) {
     setWindowTitle(QStringLiteral("Function Call Graph"));
     setObjectName(QStringLiteral("functionGraph"));
     setFixedSize(kDialogWidth, kDialogHeight);
@@ -111,11 +110,11 @@ void CFunctionGraphDlg::BuildControls() {
 
     const int lower = graph.bottom + 16 + 10;
     auto* functionGroup = new QGroupBox(QStringLiteral("Function Details"), this);
-    functionGroup->setGeometry(10, lower, 262, 140);
-    functionDetails_ = MakeDetailList(functionGroup, QRect(8, 18, 246, 114), 100, listFont_);
+    functionGroup->setGeometry(10, lower, 262, 150);
+    functionDetails_ = MakeDetailList(functionGroup, QRect(8, 18, 246, 124), 100, listFont_);
     auto* sessionGroup = new QGroupBox(QStringLiteral("Session Details"), this);
-    sessionGroup->setGeometry(282, lower, 262, 140);
-    sessionDetails_ = MakeDetailList(sessionGroup, QRect(8, 18, 246, 114), 100, listFont_);
+    sessionGroup->setGeometry(282, lower, 262, 150);
+    sessionDetails_ = MakeDetailList(sessionGroup, QRect(8, 18, 246, 124), 100, listFont_);
 
     connect(zoomIn_, &QPushButton::clicked, this, &CFunctionGraphDlg::OnZoomIn);
     connect(zoomOut_, &QPushButton::clicked, this, &CFunctionGraphDlg::OnZoomOut);

@@ -1,5 +1,6 @@
 #include "Performance/TaskGraphDlg.h"
 
+#include "Performance/DetailList.h"
 #include "Performance/GraphPainter.h"
 #include "Performance/PerformanceView.h"
 #include "Performance/TitleTip.h"
@@ -212,6 +213,7 @@ void CTaskGraphDlg::ShowDetails() {
         details_->setItem(r, 0, name);
         details_->setItem(r, 1, new QTableWidgetItem(Text(rows[r].second)));
     }
+    WidenNameColumn(details_);
 }
 
 void CTaskGraphDlg::ShowPageState() {

@@ -1,6 +1,7 @@
 #include "graphs/FunctionGraphView.h"
 
 #include "engine/PerformanceData.h"
+#include "engine/WireFormat.h"
 #include "host/TextNumbers.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@ namespace {
 using text::FormatFixed;
 using text::FormatUnsigned;
 
-constexpr std::uint32_t kFunctionIdBase = 5000;
 // Zoom stays where every pixel position is still a finite number.
 constexpr float kMaxZoom = 1073741824.0f; // 2^30
 constexpr float kMinZoom = 1.0f / kMaxZoom;
@@ -47,7 +47,7 @@ std::uint64_t Distance(std::uint64_t a, std::uint64_t b) {
 std::string FunctionNames::Function(std::uint32_t number) const {
     std::string name;
     if (fromStore_)
-        store_.GetTaskName(number + kFunctionIdBase, name);
+        store_.GetTaskName(number + wire::kFunctionIdBase, name);
     else
         map_.Lookup(number, name);
     return name;

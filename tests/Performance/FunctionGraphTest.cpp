@@ -57,14 +57,16 @@ TEST(FunctionGraphTest, BarsArePlacedByTimeAndDepth) {
         int x, y;
         QColor colour;
     };
+    // Inner's box is 139 to 332 on row 34 to 46, Outer's (selected, so shadowed) 10 to 590 on
+    // row 22 to 34; the frames are two pixels wide.
     const Pixel pixels[] = {
         {139, 40, inner},
-        {331, 40, inner}, // Inner's frame: 139 to 332, row 34 to 46
+        {331, 40, inner},
         {136, 40, background},
-        {333, 40, background}, //
+        {333, 40, background},
         {589, 28, outer},
-        {330, 22, outer},                        // Outer's: 10 to 590, row 22 to 34
-        {592, 28, Colour(graphs::kShadowInner)}, // Outer is selected
+        {330, 22, outer},
+        {592, 28, Colour(graphs::kShadowInner)},
         {650, 22, Colour(graphs::kFunctionGraphLine)},
         {650, 23, background},
     };
@@ -130,6 +132,19 @@ TEST(FunctionGraphTest, OpensFromTheMenuOnALoadedSessionAndFindsCalls) {
     dialog->close();
     test::RunPostedEvents();
     EXPECT_TRUE(dialog.isNull());
+}
+
+TEST(FunctionGraphTest, RawLogDataIsNamedByTheStore) {
+    test::ViewInHost rig;
+    ASSERT_TRUE(rig.view->OpenDataFile(ZUTA_TEST_DATA_DIR "/files/boot.log"));
+    QPointer<CFunctionGraphDlg> dialog = OpenFunctionGraph(*rig.view, false);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(Cell(dialog->functionDetails(), 0, 0), "Function Name");
+    EXPECT_EQ(Cell(dialog->functionDetails(), 0), "Init_ENTER");
+    // Each name once, in call order.
+    ASSERT_EQ(dialog->findList()->count(), 2);
+    EXPECT_EQ(dialog->findList()->itemText(1), QStringLiteral("Foo_ENTRY"));
+    dialog->close();
 }
 
 TEST(FunctionGraphTest, PicturesOfTheGraphTakeZoomFirstCallAndSelection) {

@@ -5,11 +5,8 @@
 #include "Performance/PerformanceFrame.h"
 #include "Performance/PerformanceManager.h"
 #include "Performance/PerformanceView.h"
-#include "QtTestApp.h"
-#include "host/MemorySettingsStore.h"
+#include "ViewHost.h"
 #include "host/Workspace.h"
-#include "support/Recorders.h"
-#include "support/TempFolder.h"
 
 #include <QDockWidget>
 #include <QMdiArea>
@@ -188,28 +185,9 @@ TEST_F(PerformanceModuleTest, RestoresNothingUnlessTheWindowWasOpen) {
     EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
 }
 
-// A host that only counts the templates it is given.
-class CountingHost final : public host::IHostWindow {
-public:
-    void DockPane(const host::DockPaneRecord&) override {}
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate> documentTemplate) override {
-        templates.push_back(std::move(documentTemplate));
-    }
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return messageBox; }
-    host::IOutputWindow& OutputWindow() override { return output; }
-    host::ISettingsStore& SettingsStore() override { return settings; }
-
-    test::RecordingMessageBox messageBox;
-    test::RecordingOutput output;
-    host::MemorySettingsStore settings;
-    std::vector<std::unique_ptr<host::IDocumentTemplate>> templates;
-};
-
 TEST(PerformanceManagerTest, InitTwiceRegistersOneTemplate) {
     QApplication& application = test::TestApplication();
-    CountingHost host;
+    test::ViewHost host;
     application.setProperty(
         host::kHostWindowProperty,
         QVariant::fromValue(static_cast<void*>(static_cast<host::IHostWindow*>(&host))));

@@ -4,51 +4,25 @@
 #include "Performance/PerformanceView.h"
 
 #include "Performance/CpuUsageGraphDlg.h"
-#include "Performance/PerformanceControlBar.h"
-#include "Performance/PerformanceDoc.h"
-#include "Performance/PerformanceFrame.h"
 #include "Performance/TaskGraphDlg.h"
 #include "Performance/TaskTableWidget.h"
 #include "Performance/ViewCommands.h"
-#include "QtTestApp.h"
-#include "agent/CollectorAgent.h"
-#include "collection/CollectionController.h"
-#include "collection/CollectionSession.h"
+#include "ViewHost.h"
 #include "collection/ViewText.h"
 #include "engine/PerformanceData.h"
 #include "engine/WireFormat.h"
-#include "host/HostWindow.h"
-#include "host/MemorySettingsStore.h"
-#include "host/MessageBox.h"
-#include "host/OutputWindow.h"
-#include "link/HostLink.h"
-#include "settings/PerformanceSettings.h"
-#include "support/Recorders.h"
 #include "support/SilentTarget.h"
-#include "support/TempFolder.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
-#include <algorithm>
-#include <chrono>
-#include <functional>
 #include <gtest/gtest.h>
-#include <memory>
-#include <netinet/in.h>
-#include <string>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace zuta::performance {
 
@@ -60,169 +34,13 @@ void PrintTo(const ViewFlags& f, std::ostream* os) {
 
 namespace {
 
-using test::RecordingMessageBox;
+using test::kDataDir;
+using test::LastFile;
+using test::PumpUntil;
 using test::RecordingOutput;
-
-const std::string kDataDir = std::string(ZUTA_TEST_DATA_DIR) + "/files/";
-
-// Runs the window thread's events until the condition holds; false when it did not in time.
-bool PumpUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-// The host window as the view sees it, with or without links to a target.
-class FakeHost final : public host::IHostWindow {
-public:
-    void DockPane(const host::DockPaneRecord& record) override { paneTitle = record.title; }
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return messageBox; }
-    host::IOutputWindow& OutputWindow() override { return output; }
-    host::ISettingsStore& SettingsStore() override { return store; }
-    host::ICommandLink* CommandLink() override { return link; }
-    host::IDataLink* DataLink() override { return link; }
-    host::ISenderNameResolver* SenderNameResolver() override { return link; }
-
-    host::MemorySettingsStore store;
-    RecordingOutput output;
-    RecordingMessageBox messageBox;
-    link::HostLink* link = nullptr;
-    std::string paneTitle;
-};
-
-struct RigOptions {
-    bool withTarget = false;
-    double agentSeconds = 0.3; // simulated seconds per stream; 0: until "Stop"
-    double agentSpeed = 0.0;
-    std::uint64_t seed = 5;
-    std::string lastOpenFile;
-    std::vector<agent::Fault> faults;
-};
-
-RigOptions LastFile(const std::string& name) {
-    RigOptions options;
-    options.lastOpenFile = kDataDir + name;
-    return options;
-}
-
-// With the simulated target; `seconds` 0 streams until "Stop".
-RigOptions Target(double seconds = 0.3, double speed = 0.0) {
-    RigOptions options;
-    options.withTarget = true;
-    options.agentSeconds = seconds;
-    options.agentSpeed = speed;
-    return options;
-}
-
-// The host's side of one target: the simulated agent behind a loopback link, or nothing.
-struct TargetRig {
-    explicit TargetRig(const RigOptions& options) {
-        if (!options.withTarget)
-            return;
-        agent::AgentOptions agentOptions;
-        agentOptions.seed = options.seed;
-        agentOptions.speed = options.agentSpeed;
-        agentOptions.duration = options.agentSeconds;
-        agentOptions.holdStream = true;
-        agentOptions.faults = options.faults;
-        agent = std::make_unique<agent::CollectorAgent>(agentOptions);
-        std::string error;
-        EXPECT_TRUE(agent->Start(error)) << error;
-        link = std::make_unique<link::HostLink>(link::TcpLinkOpener("127.0.0.1", agent->port()));
-        host.link = link.get();
-    }
-    ~TargetRig() {
-        if (link)
-            link->Close();
-    }
-
-    std::unique_ptr<agent::CollectorAgent> agent;
-    std::unique_ptr<link::HostLink> link;
-    FakeHost host;
-};
-
-// Document, frame, bar and view built as the document template builds them, in a fake host of
-// their own or in the host of another document (the same target).
-class ViewRig {
-public:
-    explicit ViewRig(const RigOptions& options = {}, ViewRig* sameHost = nullptr) {
-        test::TestApplication();
-        if (sameHost != nullptr) {
-            target_ = sameHost->target_;
-        } else {
-            target_ = std::make_shared<TargetRig>(options);
-            PerformanceSettings settings;
-            settings.dumpPath = folder_.path().string();
-            settings.lastOpenFile = options.lastOpenFile;
-            settings.save(target_->host.store);
-        }
-        agent = target_->agent.get();
-        link = target_->link.get();
-
-        auto* document = new CPerformanceDoc();
-        document->OnNewDocument();
-        frame = new CPerformanceFrame(document);
-        view = new CPerformanceView(frame, &target_->host);
-        frame->SetView(view);
-        frame->Create(target_->host);
-        view->OnInitialUpdate();
-        test::RunPostedEvents();
-    }
-    ~ViewRig() { delete frame; }
-
-    FakeHost& host() const { return target_->host; }
-    RecordingOutput& output() const { return target_->host.output; }
-    CPerformanceControlBar& bar() const { return *frame->controlBar(); }
-    std::string BarText(QLineEdit* (CPerformanceControlBar::*edit)() const) const {
-        return (bar().*edit)()->text().toStdString();
-    }
-    QString Title() const { return frame->document()->title(); }
-
-    // Start as the user presses it: the link opens off the window thread.
-    void Start() {
-        view->OnStart();
-        ASSERT_TRUE(PumpUntil([&] { return view->flags().collecting; }));
-    }
-    // Starts and runs the agent's whole stream into the view.
-    void CollectAll() {
-        Start();
-        StreamAll();
-    }
-    // Once the agent answered, runs its whole stream into the view.
-    void StreamAll() {
-        ASSERT_TRUE(PumpUntil([&] { return view->controller()->endpoint().started(); }));
-        agent->ReleaseStream();
-        ASSERT_TRUE(agent->WaitStreamEnded(std::chrono::seconds(5)));
-        ASSERT_TRUE(
-            PumpUntil([&] { return link->dataBytesDelivered() == agent->streamBytesSent(); }));
-    }
-    void FinishStop() const {
-        ASSERT_TRUE(PumpUntil([&] { return !view->stopPending(); }));
-    }
-    bool AgentGot(const char* command, int times = 1) const {
-        const auto commands = agent->Commands();
-        return std::count_if(
-                   commands.begin(), commands.end(),
-                   [&](const agent::ReceivedCommand& c) { return c.command == command; }) >= times;
-    }
-
-    test::TempFolder folder_;
-    std::shared_ptr<TargetRig> target_;
-    agent::CollectorAgent* agent = nullptr;
-    link::HostLink* link = nullptr;
-    CPerformanceFrame* frame = nullptr;
-    CPerformanceView* view = nullptr;
-};
+using test::Target;
+using ViewRig = test::ViewInHost;
+using RigOptions = test::ViewOptions;
 
 // canStart, collecting, canShowGraphs, canShowFunctionGraph, canSave, canLoad, canRunVtune.
 const ViewFlags kInitialNoFile{true, false, false, false, false, true, false};
@@ -266,20 +84,6 @@ void ExpectControlsFollowTheTable(const ViewRig& rig) {
     EXPECT_EQ(view.taskList()->sortingEnabled(), view.flags().canStart);
 }
 
-TEST(PerformanceView, InitialUpdateWithoutAFile) {
-    ViewRig rig;
-    CPerformanceView& view = *rig.view;
-    ASSERT_TRUE(view.initialUpdateDone());
-    EXPECT_EQ(view.flags(), kInitialNoFile);
-    ExpectControlsFollowTheTable(rig);
-    EXPECT_EQ(rig.host().paneTitle, "ZUT Tool");
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::cpuLoadEdit), "0");
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::versionEdit), ModuleVersionText());
-    EXPECT_EQ(rig.Title(), "Zutascope");
-    EXPECT_TRUE(view.acceptDrops());
-}
-
 TEST(PerformanceView, ReopeningAndOpeningFiles) {
     struct Case {
         const char* lastFile; // reopened at start-up; null: nothing
@@ -319,7 +123,7 @@ TEST(PerformanceView, ReopeningAndOpeningFiles) {
         }
         EXPECT_EQ(rig.view->flags(), rig.view->rowCount() > 0 ? kInitialWithFile : kInitialNoFile);
         ExpectControlsFollowTheTable(rig);
-        const std::vector<std::string> lines = rig.output().Status();
+        const std::vector<std::string> lines = rig.host.output.Status();
         const bool said = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
             return c.statusPrefix != nullptr && line.rfind(c.statusPrefix, 0) == 0;
         });
@@ -327,32 +131,28 @@ TEST(PerformanceView, ReopeningAndOpeningFiles) {
     }
 }
 
-TEST(PerformanceView, ALoadedSessionShowsItsDetails) {
-    ViewRig rig(LastFile("session_v2.zuta"));
-    // One task, one HISR and one IRQ; the function gets no row.
-    EXPECT_EQ(rig.view->taskList()->model()->rowCount(), 3);
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::taskCountEdit), "1 / 1 / 1");
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit), "1");
-    // 14020 ticks at 200 MHz.
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "70.10 uSec");
-}
-
 TEST(PerformanceView, StartWithoutATargetSaysSoAndChangesNothing) {
     ViewRig rig(LastFile("session_v2.zuta"));
     rig.bar().startButton()->click();
-    ASSERT_TRUE(PumpUntil([&] { return rig.output().CountStatus("Target not connected") == 1; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return rig.host.output.CountStatus("Target not connected") == 1; }));
     test::RunPostedEvents();
     EXPECT_EQ(rig.view->flags(), kInitialWithFile);
     ExpectControlsFollowTheTable(rig);
-    EXPECT_EQ(rig.view->rowCount(), 3);
     EXPECT_FALSE(rig.view->cpuLoadTimer().isActive());
+    // The loaded session's details stay: one task, HISR and IRQ (the function gets no row), 14020
+    // ticks at 200 MHz.
+    EXPECT_EQ(rig.view->rowCount(), 3);
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::taskCountEdit), "1 / 1 / 1");
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit), "1");
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "70.10 uSec");
 }
 
 TEST(PerformanceView, StartAtASilentTargetNeverBlocksTheWindow) {
     test::SilentTarget silent;
     ViewRig rig;
     link::HostLink hostLink(link::TcpLinkOpener("127.0.0.1", silent.port()));
-    rig.host().link = &hostLink;
+    rig.host.link = &hostLink;
     // The link is taken at the initial update: a second view gets this one.
     ViewRig second(RigOptions{}, &rig);
     CPerformanceView& view = *second.view;
@@ -374,7 +174,7 @@ TEST(PerformanceView, StartAtASilentTargetNeverBlocksTheWindow) {
     view.OnStart();
     ASSERT_TRUE(PumpUntil([&] { return view.state().phase() == ViewPhase::Idle; },
                           std::chrono::seconds(15)));
-    EXPECT_EQ(second.output().CountStatus("Target not connected"), 1U);
+    EXPECT_EQ(second.host.output.CountStatus("Target not connected"), 1U);
     EXPECT_EQ(view.flags(), kInitialNoFile);
 
     // Closing the view during an attempt is safe and does not wait for it.
@@ -384,6 +184,19 @@ TEST(PerformanceView, StartAtASilentTargetNeverBlocksTheWindow) {
     second.frame = nullptr;
     EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(2));
     hostLink.Close();
+}
+
+// Every task of the store has the figures the target counted.
+void ExpectTheTargetsFigures(const ViewRig& rig) {
+    const agent::GroundTruth truth = rig.agent->Truth();
+    for (const auto& [id, expected] : truth.tasks) {
+        TaskRecord task;
+        ASSERT_TRUE(rig.view->data()->GetTaskById(id, task)) << id;
+        EXPECT_EQ(task.runs, expected.runs) << task.name;
+        EXPECT_EQ(task.ticks, expected.ticks) << task.name;
+        EXPECT_EQ(task.sumValue0, expected.sumValue0) << task.name;
+    }
+    EXPECT_EQ(rig.view->data()->GetCpuLoad(), truth.CpuLoad());
 }
 
 TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
@@ -407,7 +220,7 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     }
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
     EXPECT_TRUE(view.cpuLoadTimer().isActive());
-    EXPECT_EQ(rig.output().CountStatus("DC Started"), 1U);
+    EXPECT_EQ(rig.host.output.CountStatus("DC Started"), 1U);
 
     // Files cannot be dropped onto a running collection.
     QMimeData mime;
@@ -444,27 +257,8 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::cpuLoadEdit), load);
     test::RunPostedEvents();
     ASSERT_EQ(view.rowCount(), static_cast<int>(rowsExpected));
-    for (int r = 0; r < view.rowCount(); ++r) {
-        const TaskRow& row = view.taskTable().row(static_cast<std::size_t>(r));
-        const auto it = truth.tasks.find(row.id);
-        ASSERT_NE(it, truth.tasks.end()) << row.id;
-        EXPECT_EQ(row.runs, it->second.runs) << row.name;
-        EXPECT_EQ(row.ticks, it->second.ticks) << row.name;
-    }
+    ExpectTheTargetsFigures(rig);
     EXPECT_TRUE(PumpUntil([&] { return rig.AgentGot(wire::kCmdStop); }));
-}
-
-// Every task of the store has the figures the target counted.
-void ExpectTheTargetsFigures(const ViewRig& rig) {
-    const agent::GroundTruth truth = rig.agent->Truth();
-    for (const auto& [id, expected] : truth.tasks) {
-        TaskRecord task;
-        ASSERT_TRUE(rig.view->data()->GetTaskById(id, task)) << id;
-        EXPECT_EQ(task.runs, expected.runs) << task.name;
-        EXPECT_EQ(task.ticks, expected.ticks) << task.name;
-        EXPECT_EQ(task.sumValue0, expected.sumValue0) << task.name;
-    }
-    EXPECT_EQ(rig.view->data()->GetCpuLoad(), truth.CpuLoad());
 }
 
 TEST(PerformanceViewDocuments, TwoDocumentsCollectFromTwoTargetsAtOnce) {
@@ -503,7 +297,7 @@ TEST(PerformanceViewDocuments, OneTargetServesOneCollectionAtATime) {
     // Start in the other document says so once and changes nothing.
     b->view->OnStart();
     ASSERT_TRUE(PumpUntil([&] {
-        return a.output().CountStatus("The target link is in use by another collection") == 1;
+        return a.host.output.CountStatus("The target link is in use by another collection") == 1;
     }));
     test::RunPostedEvents();
     EXPECT_EQ(b->view->flags(), kInitialNoFile);
@@ -567,15 +361,15 @@ TEST(PerformanceViewStop, TheWindowKeepsRunningWhileTheLastBatchesArrive) {
         fired = true;
         pendingWhenFired = view.stopPending();
     });
-    const std::size_t sentBefore = rig.output().CountStatus("Send Data to the Target");
+    const std::size_t sentBefore = rig.host.output.CountStatus("Send Data to the Target");
     rig.bar().stopButton()->click();
     // Stop returns at once: "Stop" is on its way, the collection is still open.
     EXPECT_FALSE(fired);
     EXPECT_TRUE(view.stopPending());
-    EXPECT_EQ(rig.output().CountStatus("Send Data to the Target"), sentBefore + 1);
+    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sentBefore + 1);
     // A second Stop during the grace period does nothing.
     view.OnStop();
-    EXPECT_EQ(rig.output().CountStatus("Send Data to the Target"), sentBefore + 1);
+    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sentBefore + 1);
 
     ASSERT_TRUE(PumpUntil([&] { return fired; }));
     EXPECT_TRUE(pendingWhenFired);
@@ -593,16 +387,16 @@ TEST(PerformanceViewStop, StartDuringTheGracePeriodClosesTheStoppedCollectionFir
     view.OnStop();
     ASSERT_TRUE(view.stopPending());
 
-    rig.output().Clear();
+    rig.host.output.Clear();
     view.OnStart();
     EXPECT_FALSE(view.stopPending());
     ASSERT_TRUE(PumpUntil([&] { return view.flags().collecting; }));
     EXPECT_EQ(view.rowCount(), 0);
     // The first collection was closed before the second one started.
-    const std::size_t started = rig.output().IndexOf("DC Started");
+    const std::size_t started = rig.host.output.IndexOf("DC Started");
     ASSERT_NE(started, std::string::npos);
-    EXPECT_LT(rig.output().IndexOf("Send Data to the Target"), started);
-    EXPECT_EQ(rig.output().CountStatus("DC Started"), 1U);
+    EXPECT_LT(rig.host.output.IndexOf("Send Data to the Target"), started);
+    EXPECT_EQ(rig.host.output.CountStatus("DC Started"), 1U);
     // The grace timer of the first Stop is gone: the second run stays running.
     EXPECT_FALSE(view.stopGraceTimer().isActive());
     test::RunPostedEvents();
@@ -622,7 +416,7 @@ TEST(PerformanceViewStop, ClosingDuringAStreamOrTheGracePeriodStopsTheTargetFirs
         ASSERT_TRUE(PumpUntil([&] { return rig->link->dataBytesDelivered() > 4096; }));
         if (stopFirst)
             rig->view->OnStop();
-        RecordingOutput& output = rig->output();
+        RecordingOutput& output = rig->host.output;
         const std::size_t before = output.Status().size();
         delete rig->frame;
         rig->frame = nullptr;
@@ -649,8 +443,6 @@ TEST(PerformanceViewNotifications, StatusCodesWriteTheirLines) {
     };
     const Case cases[] = {
         {host::kNotifyStatus, host::kCodeTaskInfoCorrupted, "Task Info data corrupted"},
-        {host::kNotifyStatus, host::kCodeDataReceived, "data received"},
-        {host::kNotifyStatus, host::kCodeTaskDataProcessed, "Task data is processed"},
         {host::kNotifyStatus, host::kCodeNewTaskData, "New Task Data received"},
         // Outside a collection these change nothing.
         {host::kNotifyStatus, host::kCodeCorruptedData, nullptr},
@@ -659,36 +451,20 @@ TEST(PerformanceViewNotifications, StatusCodesWriteTheirLines) {
     ViewRig rig(LastFile("session_v2.zuta"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
-        rig.output().Clear();
+        rig.host.output.Clear();
         // Posted from a link thread, queued to the window thread, never handled inside the call.
         std::thread link([&] { rig.view->PostNotification(c.command, c.code); });
         link.join();
-        EXPECT_TRUE(rig.output().Status().empty());
+        EXPECT_TRUE(rig.host.output.Status().empty());
         test::RunPostedEvents();
         if (c.line != nullptr) {
-            EXPECT_EQ(rig.output().Status(), std::vector<std::string>{c.line});
+            EXPECT_EQ(rig.host.output.Status(), std::vector<std::string>{c.line});
         } else {
-            EXPECT_TRUE(rig.output().Status().empty());
+            EXPECT_TRUE(rig.host.output.Status().empty());
         }
         EXPECT_EQ(rig.view->flags(), kInitialWithFile);
     }
     EXPECT_EQ(rig.view->rowCount(), 3);
-}
-
-TEST(PerformanceViewNotifications, VtuneFileCreatedEnablesStartAndTheLaunch) {
-    ViewRig rig;
-    rig.view->ShowWaitCursor(true);
-    rig.view->PostNotification(host::kNotifyStatus, host::kCodeVtuneFileCreated);
-    test::RunPostedEvents();
-    EXPECT_FALSE(rig.view->waitCursorShown());
-    EXPECT_EQ(rig.output().CountStatus("VTune data file created"), 1U);
-    ASSERT_EQ(rig.host().messageBox.shown.size(), 1U);
-    EXPECT_EQ(rig.host().messageBox.shown[0].text, "VTune data file created");
-    EXPECT_EQ(rig.view->flags(), (ViewFlags{true, false, false, false, false, true, true}));
-    ExpectControlsFollowTheTable(rig);
-    // This host starts no programs.
-    rig.bar().runVtuneButton()->click();
-    EXPECT_EQ(rig.host().messageBox.shown.back().text, "Unable create VTune process");
 }
 
 TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks) {
@@ -712,10 +488,10 @@ TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks)
         ASSERT_TRUE(PumpUntil([&] { return rig.view->controller()->endpoint().started(); }));
         rig.agent->ReleaseStream();
         // A stop on the fault unregisters the receiver: the rest of the stream is not awaited.
-        ASSERT_TRUE(PumpUntil([&] { return rig.output().CountStatus(c.line) > 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return rig.host.output.CountStatus(c.line) > 0; }));
         test::RunPostedEvents();
         rig.FinishStop();
-        EXPECT_EQ(rig.output().CountStatus(c.line), 1U);
+        EXPECT_EQ(rig.host.output.CountStatus(c.line), 1U);
         EXPECT_EQ(rig.view->flags(), c.stops ? kStopped : kCollecting);
         EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit) != "na", c.stops);
         // What came before the fault is in the table.
@@ -731,7 +507,7 @@ TEST(PerformanceViewNotifications, AfterStopTheStatusLineTellsOfStreamDamage) {
     rig.CollectAll();
     rig.view->OnStop();
     rig.FinishStop();
-    const std::vector<std::string> lines = rig.output().Status();
+    const std::vector<std::string> lines = rig.host.output.Status();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) {
                                 return line.rfind("Stream damaged: ", 0) == 0 &&
@@ -761,7 +537,7 @@ TEST(PerformanceView, DropsOpenSessionFilesAndRawLogsOnly) {
         QApplication::sendEvent(rig.view, &drop);
         test::RunPostedEvents();
         EXPECT_EQ(rig.view->flags(), c.accepted ? kInitialWithFile : kInitialNoFile);
-        EXPECT_EQ(rig.host().store.ReadString(PerformanceSettings::kSection, "Last Open File"),
+        EXPECT_EQ(rig.host.store.ReadString(PerformanceSettings::kSection, "Last Open File"),
                   c.accepted ? c.path : "");
     }
 }
@@ -769,9 +545,9 @@ TEST(PerformanceView, DropsOpenSessionFilesAndRawLogsOnly) {
 TEST(PerformanceView, CommandsOpenTheirDialogsOnlyWhenEnabled) {
     ViewRig rig;
     const auto run = [&](Command command) {
-        rig.output().Clear();
+        rig.host.output.Clear();
         rig.view->RunCommand(command);
-        return rig.output().Status();
+        return rig.host.output.Status();
     };
     using Lines = std::vector<std::string>;
     // Disabled: nothing happens.

@@ -3,94 +3,38 @@
 // view takes over afterwards.
 #include "Performance/FunctionNameDlg.h"
 #include "Performance/IrqNameDlg.h"
-#include "Performance/PerformanceControlBar.h"
-#include "Performance/PerformanceDoc.h"
-#include "Performance/PerformanceFrame.h"
-#include "Performance/PerformanceView.h"
 #include "Performance/SettingsDlg.h"
 #include "Performance/TaskTableWidget.h"
 #include "Performance/ViewWindows.h"
-#include "QtTestApp.h"
+#include "ViewHost.h"
 #include "engine/PerformanceData.h"
-#include "host/FileDialog.h"
-#include "host/HostWindow.h"
-#include "host/MemorySettingsStore.h"
 #include "namemaps/FunctionNameMap.h"
 #include "namemaps/IrqNameMap.h"
-#include "settings/PerformanceSettings.h"
-#include "support/Recorders.h"
-#include "support/TempFolder.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace zuta::performance {
 namespace {
 
-const std::string kDataDir = std::string(ZUTA_TEST_DATA_DIR) + "/files/";
-constexpr const char* kSection = PerformanceSettings::kSection;
-
-// Answers the folder choice with `folder`; nothing when unset (the user cancelled).
-class ScriptedFileDialog final : public host::IFileDialog {
-public:
-    std::optional<std::string> SaveFile(const host::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> OpenFile(const host::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> ChooseFolder(const std::string&, const std::string& start) override {
-        startedAt = start;
-        return folder;
-    }
-    std::optional<std::string> folder;
-    std::string startedAt;
-};
-
-class FakeHost final : public host::IHostWindow {
-public:
-    void DockPane(const host::DockPaneRecord&) override {}
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return messageBox; }
-    host::IOutputWindow& OutputWindow() override { return output; }
-    host::ISettingsStore& SettingsStore() override { return store; }
-    host::IFileDialog* FileDialog() override { return withFileDialog ? &fileDialog : nullptr; }
-
-    host::MemorySettingsStore store;
-    test::RecordingOutput output;
-    test::RecordingMessageBox messageBox;
-    ScriptedFileDialog fileDialog;
-    bool withFileDialog = true;
-};
-
 // A document with its view, the settings stored first as `adjust` leaves them.
-class Rig {
-public:
-    explicit Rig(const std::function<void(PerformanceSettings&)>& adjust = {}) {
-        test::TestApplication();
-        PerformanceSettings settings;
-        settings.dumpPath = folder.path().string();
-        if (adjust)
-            adjust(settings);
-        settings.save(host.store);
-        auto* document = new CPerformanceDoc();
-        document->OnNewDocument();
-        frame = new CPerformanceFrame(document);
-        view = new CPerformanceView(frame, &host);
-        frame->SetView(view);
-        frame->Create(host);
-        view->OnInitialUpdate();
-        test::RunPostedEvents();
+struct Rig : test::ViewInHost {
+    explicit Rig(const std::function<void(PerformanceSettings&)>& adjust = {})
+        : test::ViewInHost([&] {
+              test::ViewOptions options;
+              options.adjust = adjust;
+              return options;
+          }()) {
+        host.withFileDialog = true;
     }
-    ~Rig() { delete frame; }
 
     // Runs a command through the menu, as the user picks it, and gives the dialog it opened.
     template <class Dialog> Dialog* Open(Command command) const {
@@ -107,16 +51,13 @@ public:
         test::RunPostedEvents();
         EXPECT_TRUE(dialog.isNull());
     }
-    std::string Stored(const char* key) const { return host.store.ReadString(kSection, key); }
-
-    test::TempFolder folder;
-    FakeHost host;
-    CPerformanceFrame* frame = nullptr;
-    CPerformanceView* view = nullptr;
+    std::string Stored(const char* key) const {
+        return host.store.ReadString(PerformanceSettings::kSection, key);
+    }
 };
 
 void WithSession(PerformanceSettings& s) {
-    s.lastOpenFile = kDataDir + "session_v2.zuta";
+    s.lastOpenFile = test::kDataDir + "session_v2.zuta";
 }
 
 // The counter scheme of the record is checked and the other one greyed; the port lists hold "1"
@@ -217,7 +158,7 @@ TEST(SettingsDialog, BrowseCreatesTheChosenFolder) {
           {true, std::nullopt},
           {true, chosen}}) {
         rig.host.withFileDialog = withDialog;
-        rig.host.fileDialog.folder = answer;
+        rig.host.fileDialog.answer = answer;
         CSettingsDlg* dialog = rig.OpenSettings();
         dialog->browseButton()->click();
         const bool taken = withDialog && answer;
@@ -225,7 +166,7 @@ TEST(SettingsDialog, BrowseCreatesTheChosenFolder) {
         EXPECT_EQ(std::filesystem::is_directory(chosen), taken);
         Rig::Close(dialog->cancelButton());
     }
-    EXPECT_EQ(rig.host.fileDialog.startedAt, start);
+    EXPECT_EQ(rig.host.fileDialog.folderStart, start);
 }
 
 // Types `text` into the name of `row` and presses Enter, as the user edits a name.
@@ -298,7 +239,7 @@ TEST(NameDialogs, EditNamesAndSaveOnlyWhenModified) {
 // Each dialog opens by its name for a picture, shown without being modal.
 TEST(ViewWindows, DialogsOpenForPictures) {
     Rig rig(WithSession);
-    for (const char* name : {"settings", "irq-names", "function-names"}) {
+    for (const char* name : {"settings", "irq-names", "function-names", "distribution"}) {
         QPointer<QWidget> shown = FindViewWindow(name)->open(*rig.view);
         ASSERT_FALSE(shown.isNull()) << name;
         EXPECT_TRUE(shown->isVisible() && !shown->isModal()) << name;

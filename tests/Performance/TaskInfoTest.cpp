@@ -4,11 +4,8 @@
 #include "Performance/TaskTableWidget.h"
 #include "Performance/ViewWindows.h"
 #include "ViewHost.h"
-#include "collection/CollectionController.h"
-#include "collection/CollectorLink.h"
 #include "engine/PerformanceData.h"
 
-#include <QHeaderView>
 #include <QPointer>
 #include <QTableWidget>
 #include <charconv>
@@ -48,13 +45,8 @@ TEST(TaskInfoDlgTest, PicturedWithASampleBlockWithoutWaiting) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->isModal());
-    EXPECT_EQ(dialog->windowTitle(), "Task Info");
     EXPECT_NEAR(dialog->windowOpacity(), 230.0 / 255.0, 0.005);
     const QTableWidget& list = *dialog->list();
-    EXPECT_EQ(list.horizontalHeaderItem(0)->text(), "TCB");
-    EXPECT_EQ(list.horizontalHeaderItem(1)->text(), "TCB Value");
-    EXPECT_EQ(list.columnWidth(0), 200);
-    EXPECT_GE(list.columnWidth(1), 124);
     ASSERT_EQ(list.rowCount(), 36);
     EXPECT_EQ(Cell(*dialog, 3, 0), "tc_status");
     EXPECT_EQ(Cell(*dialog, 3, 1), "SEMAPHORE_SUSPEND");
@@ -67,13 +59,10 @@ TEST(TaskInfoDlgTest, PicturedWithASampleBlockWithoutWaiting) {
 }
 
 TEST(TaskInfoDlgTest, AClickedTaskShowsTheTargetsControlBlock) {
-    test::ViewInHost rig(true);
+    test::ViewInHost rig(test::Target());
     ASSERT_NE(rig.link, nullptr);
     CPerformanceView& view = *rig.view;
-    view.OnStart();
-    ASSERT_TRUE(PumpUntil([&] { return view.controller()->endpoint().started(); }));
-    rig.agent->ReleaseStream();
-    ASSERT_TRUE(rig.agent->WaitStreamEnded(std::chrono::seconds(5)));
+    rig.CollectAll();
     ASSERT_TRUE(PumpUntil([&] { return view.rowCount() > 0; }));
     const TaskRow* task = nullptr;
     for (std::size_t r = 0; r < view.taskTable().rowCount() && task == nullptr; ++r) {
@@ -101,7 +90,7 @@ TEST(TaskInfoDlgTest, AClickedTaskShowsTheTargetsControlBlock) {
     EXPECT_EQ(Value(*dialog, "tc_stack_size"), std::to_string(end - start + 1));
     dialog->close();
     view.OnStop();
-    EXPECT_TRUE(PumpUntil([&] { return !view.stopPending(); }));
+    rig.FinishStop();
 }
 
 } // namespace

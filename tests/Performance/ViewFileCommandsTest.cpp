@@ -1,26 +1,14 @@
 // The file commands of the performance view, driven offscreen in a host whose file dialog and
 // message box are scripted: Save, Load, Import and the text export, their failures and cancelled
 // loads.
-#include "Performance/PerformanceControlBar.h"
-#include "Performance/PerformanceDoc.h"
-#include "Performance/PerformanceFrame.h"
-#include "Performance/PerformanceView.h"
 #include "Performance/TaskTableWidget.h"
-#include "QtTestApp.h"
-#include "collection/CollectionSession.h"
+#include "ViewHost.h"
 #include "engine/MemoryStatsTable.h"
 #include "engine/PerformanceData.h"
 #include "files/TextExport.h"
-#include "host/FileDialog.h"
-#include "host/HostWindow.h"
-#include "host/MemorySettingsStore.h"
 #include "namemaps/FunctionNameMap.h"
-#include "settings/PerformanceSettings.h"
-#include "support/Recorders.h"
-#include "support/TempFolder.h"
 
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <array>
@@ -28,70 +16,20 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <optional>
 #include <sstream>
 #include <sys/resource.h>
 
 namespace zuta::performance {
 namespace {
 
-const std::string kDataDir = std::string(ZUTA_TEST_DATA_DIR) + "/files/";
+using test::kDataDir;
 
-// Answers every file dialog with `answer` (nothing: cancelled) and keeps what was asked.
-class ScriptedFileDialog final : public host::IFileDialog {
-public:
-    std::optional<std::string> SaveFile(const host::FileDialogRequest& request) override {
-        asked.emplace_back(request, true);
-        return answer;
+// A document with its view in a host with a scripted file dialog, reopening `lastFile` (from the
+// test data) first.
+struct Rig : test::ViewInHost {
+    explicit Rig(const std::string& lastFile) : test::ViewInHost(test::LastFile(lastFile)) {
+        host.withFileDialog = true;
     }
-    std::optional<std::string> OpenFile(const host::FileDialogRequest& request) override {
-        asked.emplace_back(request, false);
-        return answer;
-    }
-    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-
-    std::optional<std::string> answer;
-    std::vector<std::pair<host::FileDialogRequest, bool>> asked; // request, save
-};
-
-class FakeHost final : public host::IHostWindow {
-public:
-    void DockPane(const host::DockPaneRecord&) override {}
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return messageBox; }
-    host::IOutputWindow& OutputWindow() override { return output; }
-    host::ISettingsStore& SettingsStore() override { return store; }
-    host::IFileDialog* FileDialog() override { return &fileDialog; }
-
-    host::MemorySettingsStore store;
-    test::RecordingOutput output;
-    test::RecordingMessageBox messageBox;
-    ScriptedFileDialog fileDialog;
-};
-
-// A document with its view in a host of its own, reopening `lastFile` (from the test data) first.
-class Rig {
-public:
-    explicit Rig(const std::string& lastFile = "") {
-        test::TestApplication();
-        PerformanceSettings settings;
-        settings.dumpPath = folder.path().string();
-        settings.lastOpenFile = lastFile.empty() ? "" : kDataDir + lastFile;
-        settings.save(host.store);
-        auto* document = new CPerformanceDoc();
-        document->OnNewDocument();
-        frame = new CPerformanceFrame(document);
-        view = new CPerformanceView(frame, &host);
-        frame->SetView(view);
-        frame->Create(host);
-        view->OnInitialUpdate();
-        test::RunPostedEvents();
-    }
-    ~Rig() { delete frame; }
 
     // Runs a command whose dialog gives `answer`.
     void Run(void (CPerformanceView::*command)(), std::optional<std::string> answer) {
@@ -99,19 +37,10 @@ public:
         (view->*command)();
         test::RunPostedEvents();
     }
-    std::string Title() const { return frame->document()->title().toStdString(); }
     std::string LastOpenFile() const {
         return host.store.ReadString(PerformanceSettings::kSection, "Last Open File");
     }
     std::vector<std::string> Rows() const { return view->taskTable().IdTexts(); }
-    std::string BarText(QLineEdit* (CPerformanceControlBar::*edit)() const) const {
-        return (frame->controlBar()->*edit)()->text().toStdString();
-    }
-
-    test::TempFolder folder;
-    FakeHost host;
-    CPerformanceFrame* frame = nullptr;
-    CPerformanceView* view = nullptr;
 };
 
 TEST(ViewFileCommands, DialogsAskForTheirFileKindsAndACancelChangesNothing) {
@@ -245,6 +174,8 @@ TEST(ViewFileCommands, OpeningAFileReplacesTheCollectionOnlyWhenItWasReadWhole) 
         EXPECT_EQ(rig.host.messageBox.shown.size(), c.box != nullptr ? 1U : 0U);
         if (c.box != nullptr) {
             EXPECT_EQ(rig.host.messageBox.shown[0].text, c.box);
+            EXPECT_EQ(rig.host.messageBox.shown[0].caption, "Error");
+            EXPECT_EQ(rig.host.messageBox.shown[0].icon, host::MessageIcon::Error);
         }
         const std::vector<std::string> lines = rig.host.output.Status();
         EXPECT_EQ(

@@ -6,6 +6,9 @@
 #include "Performance/PerformanceView.h"
 #include "QtTestApp.h"
 #include "agent/CollectorAgent.h"
+#include "collection/CollectionController.h"
+#include "collection/CollectorLink.h"
+#include "host/FileDialog.h"
 #include "host/HostWindow.h"
 #include "host/MemorySettingsStore.h"
 #include "link/HostLink.h"
@@ -14,12 +17,20 @@
 #include "support/TempFolder.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace zuta::test {
+
+inline const std::string kDataDir = ZUTA_TEST_DATA_DIR "/files/";
 
 // Runs the window thread's events until the condition holds; false when it did not in time.
 inline bool PumpUntil(const std::function<bool()>& condition,
@@ -34,18 +45,42 @@ inline bool PumpUntil(const std::function<bool()>& condition,
     return true;
 }
 
-// The host window as a view sees it: links to a target when given, a starter of programs when
-// given, message boxes and status lines recorded.
+// Answers every file and folder dialog with `answer` (nothing: cancelled) and keeps what was asked.
+class ScriptedFileDialog final : public host::IFileDialog {
+public:
+    std::optional<std::string> SaveFile(const host::FileDialogRequest& request) override {
+        asked.emplace_back(request, true);
+        return answer;
+    }
+    std::optional<std::string> OpenFile(const host::FileDialogRequest& request) override {
+        asked.emplace_back(request, false);
+        return answer;
+    }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string& start) override {
+        folderStart = start;
+        return answer;
+    }
+
+    std::optional<std::string> answer;
+    std::vector<std::pair<host::FileDialogRequest, bool>> asked; // request, save
+    std::string folderStart;
+};
+
+// The host window as a view sees it: links to a target, a starter of programs and file dialogs
+// when given; message boxes, status lines, the pane's title and the templates given recorded.
 class ViewHost final : public host::IHostWindow {
 public:
-    void DockPane(const host::DockPaneRecord&) override {}
+    void DockPane(const host::DockPaneRecord& record) override { paneTitle = record.title; }
     void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
+    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate> documentTemplate) override {
+        templates.push_back(std::move(documentTemplate));
+    }
     host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
     host::IMessageBox& MessageBox() override { return messageBox; }
     host::IOutputWindow& OutputWindow() override { return output; }
     host::ISettingsStore& SettingsStore() override { return store; }
     host::IProcessLauncher* ProcessLauncher() override { return launcher; }
+    host::IFileDialog* FileDialog() override { return withFileDialog ? &fileDialog : nullptr; }
     host::ICommandLink* CommandLink() override { return link; }
     host::IDataLink* DataLink() override { return link; }
     host::ISenderNameResolver* SenderNameResolver() override { return link; }
@@ -53,32 +88,85 @@ public:
     host::MemorySettingsStore store;
     RecordingOutput output;
     RecordingMessageBox messageBox;
+    ScriptedFileDialog fileDialog;
+    bool withFileDialog = false;
     host::IProcessLauncher* launcher = nullptr;
     link::HostLink* link = nullptr;
+    std::string paneTitle;
+    std::vector<std::unique_ptr<host::IDocumentTemplate>> templates;
 };
 
-// One document of the module in a host of its own, with the simulated target behind a loopback
-// link when asked for (its stream held until released).
-struct ViewInHost {
-    explicit ViewInHost(bool withTarget = false) {
-        TestApplication();
-        if (withTarget) {
-            agent::AgentOptions options;
-            options.speed = 0.0;
-            options.duration = 0.3;
-            options.holdStream = true;
-            agent = std::make_unique<agent::CollectorAgent>(options);
-            std::string error;
-            if (agent->Start(error)) {
-                link = std::make_unique<link::HostLink>(
-                    link::TcpLinkOpener("127.0.0.1", agent->port()));
-                host.link = link.get();
-            }
+struct ViewOptions {
+    bool withTarget = false;
+    double agentSeconds = 0.3; // simulated seconds per stream; 0: until "Stop"
+    double agentSpeed = 0.0;
+    std::uint64_t seed = 5;
+    std::vector<agent::Fault> faults;
+    std::string lastOpenFile; // a file of the test data, reopened at the initial update
+    std::function<void(PerformanceSettings&)> adjust;
+};
+
+inline ViewOptions LastFile(const std::string& name) {
+    ViewOptions options;
+    options.lastOpenFile = kDataDir + name;
+    return options;
+}
+
+// With the simulated target; `seconds` 0 streams until "Stop".
+inline ViewOptions Target(double seconds = 0.3, double speed = 0.0) {
+    ViewOptions options;
+    options.withTarget = true;
+    options.agentSeconds = seconds;
+    options.agentSpeed = speed;
+    return options;
+}
+
+// The host's side of one target: the simulated agent behind a loopback link (its stream held
+// until released), or nothing.
+struct TargetRig {
+    explicit TargetRig(const ViewOptions& options) {
+        if (!options.withTarget)
+            return;
+        agent::AgentOptions agentOptions;
+        agentOptions.seed = options.seed;
+        agentOptions.speed = options.agentSpeed;
+        agentOptions.duration = options.agentSeconds;
+        agentOptions.holdStream = true;
+        agentOptions.faults = options.faults;
+        agent = std::make_unique<agent::CollectorAgent>(agentOptions);
+        std::string error;
+        if (agent->Start(error)) {
+            link =
+                std::make_unique<link::HostLink>(link::TcpLinkOpener("127.0.0.1", agent->port()));
+            host.link = link.get();
         }
-        // Raw data blocks go to a folder of the test's own.
-        PerformanceSettings settings;
-        settings.dumpPath = folder.path().string();
-        settings.save(host.store);
+    }
+    ~TargetRig() {
+        if (link)
+            link->Close();
+    }
+
+    std::unique_ptr<agent::CollectorAgent> agent;
+    std::unique_ptr<link::HostLink> link;
+    ViewHost host;
+};
+
+// One document of the module built as the document template builds it, in a host of its own or
+// in the host of another document (the same target). Raw data blocks go to a folder of its own.
+class ViewInHost {
+public:
+    explicit ViewInHost(const ViewOptions& options = {}, ViewInHost* sameHost = nullptr)
+        : target_(sameHost != nullptr ? sameHost->target_ : std::make_shared<TargetRig>(options)),
+          host(target_->host), agent(target_->agent.get()), link(target_->link.get()) {
+        TestApplication();
+        if (sameHost == nullptr) {
+            PerformanceSettings settings;
+            settings.dumpPath = folder.path().string();
+            settings.lastOpenFile = options.lastOpenFile;
+            if (options.adjust)
+                options.adjust(settings);
+            settings.save(host.store);
+        }
         auto* document = new performance::CPerformanceDoc();
         document->OnNewDocument();
         frame = new performance::CPerformanceFrame(document);
@@ -88,16 +176,49 @@ struct ViewInHost {
         view->OnInitialUpdate();
         RunPostedEvents();
     }
-    ~ViewInHost() {
-        delete frame;
-        if (link)
-            link->Close();
+    ~ViewInHost() { delete frame; }
+
+    performance::CPerformanceControlBar& bar() const { return *frame->controlBar(); }
+    std::string BarText(QLineEdit* (performance::CPerformanceControlBar::*edit)() const) const {
+        return (bar().*edit)()->text().toStdString();
+    }
+    std::string Title() const { return frame->document()->title().toStdString(); }
+
+    // Start as the user presses it: the link opens off the window thread.
+    void Start() const {
+        view->OnStart();
+        ASSERT_TRUE(PumpUntil([&] { return view->flags().collecting; }));
+    }
+    // Once the agent answered, runs its whole stream into the view.
+    void StreamAll() const {
+        ASSERT_TRUE(PumpUntil([&] { return view->controller()->endpoint().started(); }));
+        agent->ReleaseStream();
+        ASSERT_TRUE(agent->WaitStreamEnded(std::chrono::seconds(10)));
+        ASSERT_TRUE(
+            PumpUntil([&] { return link->dataBytesDelivered() == agent->streamBytesSent(); }));
+    }
+    void CollectAll() const {
+        Start();
+        StreamAll();
+    }
+    void FinishStop() const {
+        ASSERT_TRUE(PumpUntil([&] { return !view->stopPending(); }));
+    }
+    bool AgentGot(const char* command, int times = 1) const {
+        const auto commands = agent->Commands();
+        return std::count_if(
+                   commands.begin(), commands.end(),
+                   [&](const agent::ReceivedCommand& c) { return c.command == command; }) >= times;
     }
 
+private:
+    std::shared_ptr<TargetRig> target_;
+
+public:
     TempFolder folder;
-    ViewHost host;
-    std::unique_ptr<agent::CollectorAgent> agent;
-    std::unique_ptr<link::HostLink> link;
+    ViewHost& host;
+    agent::CollectorAgent* agent;
+    link::HostLink* link;
     performance::CPerformanceFrame* frame = nullptr;
     performance::CPerformanceView* view = nullptr;
 };

@@ -4,11 +4,9 @@
 #include "ViewHost.h"
 #include "engine/PerformanceData.h"
 #include "host/NotificationSink.h"
-#include "support/WindowsExecutable.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,8 +37,13 @@ const std::string kCannotStart = "Error: Unable create VTune process";
 
 // Enables the launch as a written data file does, then runs it; the boxes it showed.
 Boxes Launch(test::ViewInHost& rig, const std::string& program, const std::string& dataPath) {
+    rig.view->ShowWaitCursor(true);
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeVtuneFileCreated);
     test::RunPostedEvents();
+    EXPECT_FALSE(rig.view->waitCursorShown());
+    EXPECT_TRUE(rig.view->flags().canRunVtune && rig.view->flags().canStart);
+    EXPECT_EQ(rig.host.output.CountStatus("VTune data file created"), 1U);
+    EXPECT_EQ(rig.host.messageBox.shown.at(0).text, "VTune data file created");
     rig.host.messageBox.shown.clear();
     rig.view->settings()->dumpPath = program;
     rig.view->data()->Write([&](StoreState& state) { state.vtuneDataPath = dataPath; });
@@ -52,29 +55,25 @@ Boxes Launch(test::ViewInHost& rig, const std::string& program, const std::strin
 }
 
 TEST(VtuneLaunchTest, TheVersionDecidesWhetherTheAnalyserStarts) {
-    using Spec = test::ExecutableSpec;
     struct Case {
-        std::optional<Spec> executable; // none: this test program, built for this system
-        bool starts;                    // the launcher's answer
+        const char* executable; // of the test data; null: this test program, built for this system
+        bool starts;            // the launcher's answer
         Boxes boxes;
     };
     const Case cases[] = {
-        {Spec{}, true, {}},
-        {Spec{.fileVersion = "7.2.0.1"}, true, {kUnsupported}},
-        {Spec{.fileVersion = "17.1.0"}, true, {kUnsupported}},
-        {Spec{.withVersion = false}, true, {}},
-        {std::nullopt, true, {}},
-        {Spec{}, false, {kCannotStart}},
+        {"version-7.1.0.123.exe", true, {}},
+        {"version-7.2.0.1.exe", true, {kUnsupported}},
+        {"version-17.1.0.exe", true, {kUnsupported}},
+        {"no-resources.exe", true, {}},
+        {nullptr, true, {}},
+        {"version-7.1.0.123.exe", false, {kCannotStart}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.executable ? c.executable->fileVersion : "this program");
+        SCOPED_TRACE(c.executable ? c.executable : "this program");
         const test::TempFolder folder;
-        std::string program = fs::read_symlink("/proc/self/exe").string();
-        if (c.executable) {
-            program = folder / "vtune.exe";
-            const std::vector<std::uint8_t> image = test::WindowsExecutable(*c.executable);
-            test::WriteFileBytes(program, std::string(image.begin(), image.end()));
-        }
+        const std::string program = c.executable != nullptr
+                                        ? test::kDataDir + "exe/" + c.executable
+                                        : fs::read_symlink("/proc/self/exe").string();
         test::ViewInHost rig;
         RecordingLauncher launcher;
         launcher.answer = c.starts;

@@ -1,7 +1,6 @@
 #include "files/ExecutableVersion.h"
 
 #include "support/TempFolder.h"
-#include "support/WindowsExecutable.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -10,32 +9,40 @@
 namespace zuta {
 namespace {
 
-using test::ExecutableSpec;
-using test::WindowsExecutable;
+// Small Windows executables laid out as a linker lays them out: DOS and PE headers, one resource
+// section holding a version resource (fixed information, one string table, the translation).
+const std::string kExeDir = ZUTA_TEST_DATA_DIR "/files/exe/";
+
+std::vector<std::uint8_t> Image(const std::string& name) {
+    const std::string bytes = test::ReadFileBytes(kExeDir + name);
+    return {bytes.begin(), bytes.end()};
+}
 
 TEST(ExecutableVersionTest, FileVersionOfTheUsEnglishUnicodeTable) {
-    struct Case {
-        ExecutableSpec spec;
-        const char* version;
-    };
-    const Case cases[] = {
-        {{}, "7.1.0.123"},
-        {{.fileVersion = "17.1.0"}, "17.1.0"},
-        {{.pe32Plus = true}, "7.1.0.123"},
+    const std::pair<const char*, const char*> cases[] = {
+        {"version-7.1.0.123.exe", "7.1.0.123"},
+        {"version-17.1.0.exe", "17.1.0"},
+        {"pe32plus.exe", "7.1.0.123"},
         // Other tables, no resources, an empty entry: no version.
-        {{.table = "040704b0"}, ""},
-        {{.table = "040904e4"}, ""},
-        {{.withVersion = false}, ""},
-        {{.fileVersion = ""}, ""},
+        {"german-table.exe", ""},
+        {"table-040904e4.exe", ""},
+        {"no-resources.exe", ""},
+        {"empty-version.exe", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec.table + " " + c.spec.fileVersion);
-        EXPECT_EQ(ReadExecutableVersion(WindowsExecutable(c.spec)), c.version);
+    for (const auto& [name, version] : cases) {
+        const std::vector<std::uint8_t> image = Image(name);
+        ASSERT_FALSE(image.empty()) << name;
+        EXPECT_EQ(ReadExecutableVersion(image), version) << name;
+        EXPECT_EQ(ReadExecutableVersionOfFile(kExeDir + name), version) << name;
     }
+    // This test program, a folder, nothing at all.
+    EXPECT_EQ(ReadExecutableVersionOfFile("/proc/self/exe"), "");
+    EXPECT_EQ(ReadExecutableVersionOfFile(kExeDir), "");
+    EXPECT_EQ(ReadExecutableVersionOfFile(kExeDir + "missing.exe"), "");
 }
 
 TEST(ExecutableVersionTest, CutOrDamagedImagesGiveNoVersionOrTheirOwn) {
-    const std::vector<std::uint8_t> image = WindowsExecutable();
+    const std::vector<std::uint8_t> image = Image("version-7.1.0.123.exe");
     for (std::size_t size = 0; size < image.size(); ++size) {
         const std::string version =
             ReadExecutableVersion(std::span<const std::uint8_t>(image.data(), size));
@@ -49,17 +56,6 @@ TEST(ExecutableVersionTest, CutOrDamagedImagesGiveNoVersionOrTheirOwn) {
             ReadExecutableVersion(damaged);
         }
     }
-}
-
-TEST(ExecutableVersionTest, FilesOfAnyKind) {
-    const test::TempFolder folder;
-    const std::vector<std::uint8_t> image = WindowsExecutable();
-    test::WriteFileBytes(folder.path() / "tool.exe", std::string(image.begin(), image.end()));
-    EXPECT_EQ(ReadExecutableVersionOfFile(folder / "tool.exe"), "7.1.0.123");
-    // This test program, a folder, nothing at all.
-    EXPECT_EQ(ReadExecutableVersionOfFile("/proc/self/exe"), "");
-    EXPECT_EQ(ReadExecutableVersionOfFile(folder.path().string()), "");
-    EXPECT_EQ(ReadExecutableVersionOfFile(folder / "missing.exe"), "");
 }
 
 } // namespace

@@ -249,14 +249,6 @@ TEST_F(SessionFileTest, NamesThatWouldNotReadBackAreWrittenAsOneWord) {
     EXPECT_EQ(f.Task(2).type, 2u);
 }
 
-TEST_F(SessionFileTest, UnsupportedVersionShowsAnErrorBox) {
-    EXPECT_FALSE(Load(DataFile("bad/version_4.zuta")));
-    ASSERT_EQ(f.box.shown.size(), 1u);
-    EXPECT_EQ(f.box.shown[0].text, "Unsupported ZUTA file version");
-    EXPECT_EQ(f.box.shown[0].caption, "Error");
-    EXPECT_EQ(f.box.shown[0].icon, host::MessageIcon::Error);
-}
-
 TEST_F(SessionFileTest, FunctionTaskTeachesItsNameOnlyWhenUnknown) {
     const std::string file = "DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 2\nUserDataCount= 0\n"
                              "Fn12 , 0x1394 , 0 , 3 , 0 , 0 , 0, 0 \n"

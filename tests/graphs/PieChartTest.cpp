@@ -22,15 +22,6 @@ TEST(PieChartTest, PieSquareStandsOnTheLegendCentredAcross) {
     EXPECT_TRUE(PieRect({0, 0, 300, 100}, 10, kText).empty());
 }
 
-TEST(PieChartTest, PointsGoClockwiseFromTwelve) {
-    const Rect pie{0, 100, 300, 400}; // radius 150 around (150, 250)
-    EXPECT_EQ(PointOnCircle(pie, 0), (Point{150, 100}));
-    EXPECT_EQ(PointOnCircle(pie, 90), (Point{300, 250}));
-    EXPECT_EQ(PointOnCircle(pie, 180), (Point{150, 400}));
-    EXPECT_EQ(PointOnCircle(pie, -90), (Point{0, 250}));
-    EXPECT_EQ(PointOnCircle(pie, 450, true), (Point{240, 250}));
-}
-
 TEST(PieChartTest, WedgesTakeWholeDegreesAndSmallOnesNoPercentage) {
     const PiePlan plan = PlanPie(Slices({{40.9f, "a"}, {40.9f, ""}, {0.5f, "c"}, {10.0f, "d"}}),
                                  {0, 0, 300, 460}, kText);

@@ -1,15 +1,13 @@
+#include "support/CliRun.h"
 #include "support/SilentTarget.h"
 #include "support/TempFolder.h"
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -19,34 +17,14 @@ namespace fs = std::filesystem;
 using zuta::test::ReadFileBytes;
 using zuta::test::TempFolder;
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = zuta::test::CliResult;
 
 class Cli : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
 
     // Runs zuta with its own settings file in the test folder.
-    Result Run(const std::string& args) {
-        const std::string errPath = dir_ / "stderr.txt";
-        const std::string command = "cd '" + dir_.path().string() + "' && '" ZUTA_CLI "' " + args +
-                                    " --settings '" + (dir_ / "settings.ini") + "' 2>'" + errPath +
-                                    "'";
-        Result r;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            std::array<char, 4096> buffer;
-            std::size_t n;
-            while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-                r.out.append(buffer.data(), n);
-            const int status = ::pclose(pipe);
-            r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        r.err = ReadFileBytes(errPath);
-        return r;
-    }
+    Result Run(const std::string& args) { return zuta::test::RunCli(ZUTA_CLI, dir_, args); }
     TempFolder dir_{"zuta-cli"};
 };
 

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 namespace zuta::cli {
 
@@ -17,6 +18,7 @@ void RegisterSessionsCommand(CLI::App& app);    // sessions
 void RegisterCallsCommand(CLI::App& app);       // calls
 void RegisterCheckCommand(CLI::App& app);       // check
 void RegisterDiffCommand(CLI::App& app);        // diff
+void RegisterTraceCommand(CLI::App& app);       // trace
 
 // Exit statuses, the same for the same cause in every command.
 enum ExitStatus : int {
@@ -33,6 +35,23 @@ enum ExitStatus : int {
 // The host application that draws windows: $ZUTA_HOST, else zuta-host beside this program, else
 // the one of this build tree.
 std::string DefaultHostProgram();
+
+// A window of the module pictured by the host application: its name, the file to open first (none
+// when empty) and the window's "key=value" options.
+struct HostPicture {
+    std::string window;
+    std::string file;
+    std::vector<std::string> options;
+    std::string output;
+    std::string hostProgram;
+    double timeLimit = 60.0;
+};
+
+// Has the host picture the window; ends the command with the status that names the cause when no
+// picture was written.
+void RenderWithHost(const HostPicture& picture);
+// --host and --time-limit of a command that starts the host.
+void AddHostOptions(CLI::App& command, HostPicture& picture);
 
 // The list of exit statuses, for the help text.
 std::string ExitStatusHelp();

@@ -75,11 +75,19 @@ void RegisterScreenshotCommands(CLI::App& app) {
     auto options = std::make_shared<ScreenshotOptions>();
     CLI::App* s = app.add_subcommand(
         "screenshot", "Render a window offscreen to a PNG file (main: the main window, with a "
-                      "session loaded when one is given)");
-    s->add_option("what", options->what, "Which window: main")
+                      "session loaded when one is given; any other: that window of the module as "
+                      "its command opens it, on the session when one is given)");
+    // The module's windows the host can picture by name, as `zuta render` draws them without
+    // options.
+    s->add_option("what", options->what,
+                  "Which window: main, settings, irq-names, function-names, task-info, "
+                  "task-graph, cpu-graph, function-graph or distribution")
         ->required()
-        ->check(CLI::IsMember({"main"}));
-    s->add_option("session", options->session, "Session file (.zuta) or raw log (.log) to show")
+        ->check(CLI::IsMember({"main", "settings", "irq-names", "function-names", "task-info",
+                               "task-graph", "cpu-graph", "function-graph", "distribution"}));
+    s->add_option("session", options->session,
+                  "Session file (.zuta) or raw log (.log) to show; a window other than main also "
+                  "takes a capture (.zcap)")
         ->check(CLI::ExistingFile);
     s->add_option("-o,--output", options->output, "PNG file to write")->required();
     s->add_option("--host", options->hostProgram,
@@ -90,6 +98,15 @@ void RegisterScreenshotCommands(CLI::App& app) {
         ->capture_default_str()
         ->check(FiniteNumber(1.0, 3600.0));
     s->callback([options] {
+        if (options->what != "main") {
+            RenderWithHost({options->what,
+                            options->session,
+                            {},
+                            options->output,
+                            options->hostProgram,
+                            options->timeLimit});
+            return;
+        }
         PosixProcessLauncher launcher;
         if (const int code = RunScreenshot(*options, launcher); code != 0)
             throw CLI::RuntimeError(code);

@@ -56,12 +56,13 @@ std::optional<MaskTask> ChooseMask(Session& session, const std::string& input,
 
 } // namespace
 
-SessionModel LoadSamples(Session& session, const std::string& input, int status) {
+SessionModel LoadSamples(Session& session, const std::string& input, int status,
+                         bool withFunctionEvents) {
     std::string error;
     if (!session.LoadInput(input, error))
         Fail(error, status);
     SessionModel model;
-    session.data().BuildGraphSamples(model.samples, false);
+    session.data().BuildGraphSamples(model.samples, withFunctionEvents);
     if (model.samples.empty())
         Fail("'" + input + "' holds no sample", status);
     model.idleId = session.data().Read([](const StoreState& s) { return s.idleTaskId; });

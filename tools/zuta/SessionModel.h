@@ -20,16 +20,18 @@ struct MaskTask {
 
 // A loaded file cut into the CPU graph's sessions.
 struct SessionModel {
-    std::vector<GraphSample> samples; // without function events, as the graph copies them
+    std::vector<GraphSample> samples; // as the CPU graph copies them: without function events,
+                                      // unless LoadSamples was asked for them
     std::uint32_t idleId = 0;
     MaskTask mask;
     double divisor = 1.0; // ticks per microsecond
     graphs::CpuSessionSet sessions;
 };
 
-// Opens `input` into `session` and takes its graph samples; ends the command with `status` when
-// the file cannot be read or holds no sample.
-SessionModel LoadSamples(Session& session, const std::string& input, int status);
+// Opens `input` into `session` and takes its graph samples (with the function events when
+// asked); ends the command with `status` when the file cannot be read or holds no sample.
+SessionModel LoadSamples(Session& session, const std::string& input, int status,
+                         bool withFunctionEvents = false);
 
 enum class SessionCut { Cut, NoIdleTask, NoMaskTask };
 

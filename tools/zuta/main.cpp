@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     zuta::cli::RegisterCallsCommand(app);
     zuta::cli::RegisterCheckCommand(app);
     zuta::cli::RegisterDiffCommand(app);
+    zuta::cli::RegisterTraceCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
