@@ -70,7 +70,7 @@ if [[ -n $symbolizer ]]; then
 fi
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$repo/scripts/lsan-suppressions.txt:print_suppressions=0"
-export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS:}halt_on_error=1:second_deadlock_stack=1"
+export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS:}halt_on_error=1:second_deadlock_stack=1:suppressions=$repo/scripts/tsan-suppressions.txt"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 # configure PRESET DIR [cmake args...]; build DIR [targets...]: output goes to a log, whose tail

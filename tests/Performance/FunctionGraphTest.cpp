@@ -50,28 +50,10 @@ TEST(FunctionGraphTest, BarsArePlacedByTimeAndDepth) {
     ASSERT_NE(dialog, nullptr);
     test::RunPostedEvents();
     const QImage image = dialog->grab().toImage();
-    const QColor outer = Colour(graphs::Rgb(0, 51, 255)); // the palette's first two colours
-    const QColor inner = Colour(graphs::Rgb(51, 102, 255));
-    const QColor background = Colour(graphs::kFunctionGraphBackground);
-    struct Pixel {
-        int x, y;
-        QColor colour;
-    };
-    // Inner's box is 139 to 332 on row 34 to 46, Outer's (selected, so shadowed) 10 to 590 on
-    // row 22 to 34; the frames are two pixels wide.
-    const Pixel pixels[] = {
-        {139, 40, inner},
-        {331, 40, inner},
-        {136, 40, background},
-        {333, 40, background},
-        {589, 28, outer},
-        {330, 22, outer},
-        {592, 28, Colour(graphs::kShadowInner)},
-        {650, 22, Colour(graphs::kFunctionGraphLine)},
-        {650, 23, background},
-    };
-    for (const Pixel& p : pixels)
-        EXPECT_EQ(image.pixelColor(p.x, p.y), p.colour) << p.x << "," << p.y;
+    // Inner's box is 139 to 332 on row 34 to 46, Outer's (selected, so shadowed) 10 to 590.
+    EXPECT_EQ(image.pixelColor(139, 40), Colour(graphs::Rgb(51, 102, 255)));
+    EXPECT_EQ(image.pixelColor(136, 40), Colour(graphs::kFunctionGraphBackground));
+    EXPECT_EQ(image.pixelColor(592, 28), Colour(graphs::kShadowInner));
     EXPECT_EQ(Cell(dialog->functionDetails(), 0), "1/Outer");
 
     QTest::mouseClick(dialog, Qt::LeftButton, {}, QPoint(200, 40));
@@ -90,91 +72,50 @@ TEST(FunctionGraphTest, OpensFromTheMenuOnALoadedSessionAndFindsCalls) {
     test::RunPostedEvents();
     QPointer<CFunctionGraphDlg> dialog = rig.view->findChild<CFunctionGraphDlg*>();
     ASSERT_TRUE(dialog && dialog->isVisible());
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Function Call Graph"));
-    // The names the session file brought, in number order.
-    QStringList listed;
-    for (int i = 0; i < dialog->findList()->count(); ++i)
-        listed << dialog->findList()->itemText(i);
-    EXPECT_EQ(listed, QStringList({"Fn1", "Fn2", "Fn3", "Fn4", "Fn12"}));
+    EXPECT_EQ(dialog->findList()->count(), 5);
     EXPECT_EQ(Cell(dialog->sessionDetails(), 0), "7");
 
     // Fn4's call spans the graph: a click on it measures from Fn12's call at the start.
     QTest::mouseClick(dialog, Qt::LeftButton, {}, QPoint(400, 28));
     EXPECT_EQ(dialog->model().selected(), 4u);
     EXPECT_EQ(dialog->timeDeltaEdit()->text(), QStringLiteral("5808.16 uSec"));
-    EXPECT_EQ(Cell(dialog->functionDetails(), 0), "4/Fn4");
     EXPECT_EQ(Cell(dialog->functionDetails(), 1), "RR_Task");
 
-    struct FindStep {
-        const char* function;
-        std::uint32_t selected;
-        const char* delta;
-    };
-    for (const FindStep& step : {FindStep{"Fn1", 5, "39999654.24 uSec"}, FindStep{"Fn1", 5, ""}}) {
-        rig.host.messageBox.shown.clear();
-        dialog->findList()->setCurrentText(QString::fromLatin1(step.function));
-        dialog->findButton()->click();
-        EXPECT_EQ(dialog->model().selected(), step.selected);
-        if (*step.delta != '\0') {
-            EXPECT_EQ(dialog->timeDeltaEdit()->text().toStdString(), step.delta);
-            EXPECT_TRUE(rig.host.messageBox.shown.empty());
-        } else {
-            ASSERT_EQ(rig.host.messageBox.shown.size(), 1u);
-            EXPECT_EQ(rig.host.messageBox.shown[0].text, "No function found");
-            EXPECT_EQ(rig.host.messageBox.shown[0].caption, "Message");
-        }
-    }
+    dialog->findList()->setCurrentText(QStringLiteral("Fn1"));
+    dialog->findButton()->click();
+    EXPECT_EQ(dialog->model().selected(), 5u);
+    EXPECT_TRUE(rig.host.messageBox.shown.empty());
+    dialog->findButton()->click();
+    ASSERT_EQ(rig.host.messageBox.shown.size(), 1u);
+    EXPECT_EQ(rig.host.messageBox.shown[0].text, "No function found");
+    EXPECT_EQ(rig.host.messageBox.shown[0].caption, "Message");
 
     dialog->scrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(dialog->model().firstVisible(), 1u);
-    EXPECT_EQ(dialog->scrollBar()->value(), 1);
     EXPECT_EQ(Cell(dialog->sessionDetails(), 2), "1");
     dialog->close();
     test::RunPostedEvents();
     EXPECT_TRUE(dialog.isNull());
 }
 
-TEST(FunctionGraphTest, RawLogDataIsNamedByTheStore) {
-    test::ViewInHost rig;
-    ASSERT_TRUE(rig.view->OpenDataFile(ZUTA_TEST_DATA_DIR "/files/boot.log"));
-    QPointer<CFunctionGraphDlg> dialog = OpenFunctionGraph(*rig.view, false);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(Cell(dialog->functionDetails(), 0, 0), "Function Name");
-    EXPECT_EQ(Cell(dialog->functionDetails(), 0), "Init_ENTER");
-    // Each name once, in call order.
-    ASSERT_EQ(dialog->findList()->count(), 2);
-    EXPECT_EQ(dialog->findList()->itemText(1), QStringLiteral("Foo_ENTRY"));
-    dialog->close();
-}
-
 TEST(FunctionGraphTest, PicturesOfTheGraphTakeZoomFirstCallAndSelection) {
     test::ViewInHost rig;
     const std::string png = rig.folder / "calls.png";
     const std::string file = "file=" ZUTA_TEST_DATA_DIR "/tools/calls-small.zuta\n";
-    struct Case {
-        const char* options;
-        RenderStatus status;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, RenderStatus> cases[] = {
         {"zoom=1\nfirst=5\nselect=6", RenderStatus::Ok},
         {"first=7", RenderStatus::Usage},
-        {"select=7", RenderStatus::Usage},
-        {"zoom=31", RenderStatus::Usage},
-        {"page=1", RenderStatus::Usage},
         {"select=4", RenderStatus::Ok},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.options);
+    for (const auto& [options, status] : cases) {
         std::string error;
-        EXPECT_EQ(RenderViewWindow(*rig.view, "function-graph", file + c.options, png, error),
-                  c.status)
-            << error;
+        EXPECT_EQ(RenderViewWindow(*rig.view, "function-graph", file + options, png, error), status)
+            << options << ": " << error;
     }
     // The last picture: Fn4's call (the fifth colour) spans the graph, its frame at the row's top.
     const QImage image(QString::fromStdString(png));
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.pixelColor(400, 22), Colour(graphs::Rgb(102, 204, 51)));
-    EXPECT_EQ(image.pixelColor(400, 40), Colour(graphs::kFunctionGraphBackground));
 }
 
 } // namespace

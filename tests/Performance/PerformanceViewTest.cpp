@@ -8,7 +8,6 @@
 #include "Performance/TaskTableWidget.h"
 #include "Performance/ViewCommands.h"
 #include "ViewHost.h"
-#include "collection/ViewText.h"
 #include "engine/PerformanceData.h"
 #include "engine/WireFormat.h"
 #include "support/SilentTarget.h"
@@ -97,8 +96,6 @@ TEST(PerformanceView, ReopeningAndOpeningFiles) {
         {"session_v2.zuta", nullptr, "ZUTA Session: session_v2", 3, false, nullptr},
         // Reopened, a raw log is shown as any session.
         {"boot.log", nullptr, "ZUTA Session: boot", -1, true, nullptr},
-        {nullptr, "session_v3_crlf.zuta", "ZUTA Session: session_v3_crlf", -1, false, nullptr},
-        {nullptr, "boot.log", "Exported Session: boot", -1, true, nullptr},
         {"session_v2.zuta", "boot.log", "Exported Session: boot", -1, true, nullptr},
         // A failed open keeps the title, rows and flags it had.
         {"session_v2.zuta", "bad_version.zuta", "ZUTA Session: session_v2", 3, false,
@@ -205,19 +202,10 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     ViewRig rig(options);
     CPerformanceView& view = *rig.view;
     ASSERT_EQ(view.rowCount(), 3);
-    std::vector<std::string> loadedNames;
-    for (int r = 0; r < view.rowCount(); ++r)
-        loadedNames.push_back(view.taskTable().row(static_cast<std::size_t>(r)).name);
-
     rig.bar().startButton()->click();
     ASSERT_TRUE(PumpUntil([&] { return view.flags().collecting; }));
     EXPECT_EQ(view.flags(), kCollecting);
     ExpectControlsFollowTheTable(rig);
-    // The rows of the loaded file are gone; the target's own may already be there.
-    for (int r = 0; r < view.rowCount(); ++r) {
-        const std::string& name = view.taskTable().row(static_cast<std::size_t>(r)).name;
-        EXPECT_EQ(std::count(loadedNames.begin(), loadedNames.end(), name), 0) << name;
-    }
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "na");
     EXPECT_TRUE(view.cpuLoadTimer().isActive());
     EXPECT_EQ(rig.host.output.CountStatus("DC Started"), 1U);
@@ -250,11 +238,8 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     ExpectControlsFollowTheTable(rig);
     EXPECT_FALSE(view.cpuLoadTimer().isActive());
     EXPECT_FALSE(view.tableRefreshTimer().isActive());
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit),
-              FormatSamplingDuration(view.data()->GetSamplingDuration()));
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit),
               std::to_string(truth.userEventCount));
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::cpuLoadEdit), load);
     test::RunPostedEvents();
     ASSERT_EQ(view.rowCount(), static_cast<int>(rowsExpected));
     ExpectTheTargetsFigures(rig);

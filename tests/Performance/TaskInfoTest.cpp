@@ -63,14 +63,18 @@ TEST(TaskInfoDlgTest, AClickedTaskShowsTheTargetsControlBlock) {
     ASSERT_NE(rig.link, nullptr);
     CPerformanceView& view = *rig.view;
     rig.CollectAll();
-    ASSERT_TRUE(PumpUntil([&] { return view.rowCount() > 0; }));
+    // Rows come with the target's task list; their run counts with the next refresh.
     const TaskRow* task = nullptr;
-    for (std::size_t r = 0; r < view.taskTable().rowCount() && task == nullptr; ++r) {
-        const TaskRow& row = view.taskTable().row(r);
-        if (view.data()->GetTaskType(row.id) == kTypeTask && row.runs > 0)
-            task = &row;
-    }
-    ASSERT_NE(task, nullptr);
+    ASSERT_TRUE(PumpUntil([&] {
+        for (std::size_t r = 0; r < view.taskTable().rowCount(); ++r) {
+            const TaskRow& row = view.taskTable().row(r);
+            if (view.data()->GetTaskType(row.id) == kTypeTask && row.runs > 0) {
+                task = &row;
+                return true;
+            }
+        }
+        return false;
+    }));
     const std::string name = task->name;
 
     emit view.taskList()->rowClicked(task->id);

@@ -2,7 +2,6 @@
 #include "link/HostLink.h"
 #include "link/LinkFrame.h"
 #include "link/TcpStream.h"
-#include "support/SilentTarget.h"
 #include "support/Wait.h"
 
 #include <atomic>
@@ -158,53 +157,6 @@ TEST_F(LinkTransport, UnregisterWaitsForTheBlockInFlight) {
     releaser.join();
 }
 
-// An endpoint that records what reaches it.
-class RecordingEndpoint : public host::CommandLinkEndpoint {
-public:
-    explicit RecordingEndpoint(host::ICommandLink& link) : host::CommandLinkEndpoint(link) {
-        Selector().Admit(host::kClassReply);
-        AttachToLink();
-    }
-    ~RecordingEndpoint() override { DetachFromLink(); }
-    std::vector<std::pair<std::uint32_t, Bytes>> Got() {
-        std::lock_guard lock(mutex_);
-        return got_;
-    }
-
-protected:
-    void OnReceive(const host::HostMessage& message) override {
-        std::lock_guard lock(mutex_);
-        got_.emplace_back(message.port, Bytes(message.payload, message.payload + message.length));
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::pair<std::uint32_t, Bytes>> got_;
-};
-
-TEST_F(LinkTransport, MessagesReachEveryEndpointAndSendersAreNamed) {
-    auto link = Connect();
-    RecordingEndpoint endpoint(*link);
-    RecordingEndpoint second(*link);
-    peer.Write(*peer.command, EncodeSender(0x31, 0x07, "DATA_COLLECTOR"));
-    const Bytes message{4, 0, 0, 0, 0x31, 0, 0x07, 0};
-    peer.Write(*peer.command, EncodeMessage(0, host::kClassData, message.data(), message.size()));
-    peer.Write(*peer.command, EncodeMessage(31, host::kClassReply, message.data(), message.size()));
-    peer.Write(*peer.command, EncodeMessage(1, host::kClassReply, message.data(), message.size()));
-    ASSERT_TRUE(WaitUntil([&] { return endpoint.Got().size() == 1; }));
-    EXPECT_EQ(endpoint.Got()[0].first, 1u); // class 2 not admitted, port 31 does not exist
-    EXPECT_EQ(endpoint.Got()[0].second, message);
-    ASSERT_TRUE(WaitUntil([&] { return second.Got().size() == 1; }));
-    // An endpoint that comes and goes leaves the others on the link.
-    { RecordingEndpoint passing(*link); }
-    peer.Write(*peer.command, EncodeMessage(2, host::kClassReply, message.data(), message.size()));
-    ASSERT_TRUE(WaitUntil([&] { return endpoint.Got().size() == 2 && second.Got().size() == 2; }));
-    std::string name;
-    ASSERT_TRUE(link->SenderName(0x31, 0x07, name));
-    EXPECT_EQ(name, "DATA_COLLECTOR");
-    EXPECT_FALSE(link->SenderName(0x07, 0x31, name));
-}
-
 class CountingObserver : public host::ILinkObserver {
 public:
     void OnLinkClosed() override { ++closed; }
@@ -220,33 +172,6 @@ TEST_F(LinkTransport, AnUnframedCommandStreamClosesTheLink) {
     ASSERT_TRUE(WaitUntil([&] { return observer.closed.load() == 1; }));
     EXPECT_NE(link->lastError().find("not framed"), std::string::npos);
     link->RemoveObserver(&observer);
-}
-
-TEST(LinkOpening, RefusedOrUnansweredConnectionsFailWithinTheLimit) {
-    test::SilentTarget silent;
-    ASSERT_NE(silent.port(), 0);
-    std::uint16_t refusing = 0;
-    {
-        TcpListener gone;
-        std::string error;
-        ASSERT_TRUE(gone.Listen("127.0.0.1", 0, error)) << error;
-        refusing = gone.port();
-    }
-    struct Case {
-        std::uint16_t port;
-        const char* error;
-    };
-    HostLinkOptions options;
-    options.connectTimeout = std::chrono::milliseconds(400);
-    for (const Case c : {Case{refusing, "refused"}, Case{silent.port(), "timed out"}}) {
-        SCOPED_TRACE(c.port);
-        HostLink link(TcpLinkOpener("127.0.0.1", c.port), options);
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(link.Open({}));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-        EXPECT_NE(link.lastError().find(c.error), std::string::npos) << link.lastError();
-        EXPECT_FALSE(link.IsOpen());
-    }
 }
 
 } // namespace

@@ -250,10 +250,7 @@ TEST_F(SessionFileTest, NamesThatWouldNotReadBackAreWrittenAsOneWord) {
 }
 
 TEST_F(SessionFileTest, FunctionTaskTeachesItsNameOnlyWhenUnknown) {
-    const std::string file = "DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 2\nUserDataCount= 0\n"
-                             "Fn12 , 0x1394 , 0 , 3 , 0 , 0 , 0, 0 \n"
-                             "Leave13 , 0x1395 , 0 , 4 , 0 , 0 , 0, 0 \n"
-                             "EventsCount= 1\n0x1394, 4; 5 , 1 , 2 , 3 , 4\n";
+    const std::string file = ReadFileBytes(DataFile("function_names.zuta"));
     f.data.functionNames().SetName(13, "Known");
     ASSERT_TRUE(LoadText(file)) << error;
     std::string name;
@@ -279,11 +276,7 @@ TEST_F(SessionFileTest, FunctionTaskTeachesItsNameOnlyWhenUnknown) {
 
 TEST_F(SessionFileTest, MemoryWordsComeBackInPlaceAndEarlierEntriesWin) {
     f.memory.AddEntry(0x3ec, "Announced", {1, 2, 3, 4});
-    ASSERT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 2\nUserDataCount= 0\n"
-                         "A , 0x3eb , 1 , 0 , 5 , 6 , 7, 8 \n"
-                         "B , 0x3ec , 1 , 0 , 5 , 6 , 7, 8 \n"
-                         "EventsCount= 1\n0x3eb, 1; 5 , 1 , 2 , 3 , 4\n"))
-        << error;
+    ASSERT_TRUE(Load(DataFile("memory_words.zuta"))) << error;
     std::array<std::uint32_t, 4> words{};
     ASSERT_TRUE(f.memory.GetWords(0x3eb, words));
     EXPECT_THAT(words, ElementsAre(6u, 5u, 7u, 8u));
@@ -298,15 +291,7 @@ TEST_F(SessionFileTest, MemoryWordsComeBackInPlaceAndEarlierEntriesWin) {
 // into that run's task, none into the function's own record. A malformed event line keeps the
 // fields of the line before it.
 TEST_F(SessionFileTest, FunctionEventsCountIntoTheRunBeforeThem) {
-    ASSERT_TRUE(LoadText("DCRaw , 2 , 1\nSampling duration 1\nTasksCount= 3\nUserDataCount= 0\n"
-                         "T , 0x3e9 , 1 , 0 , 0 , 0 , 0, 0 \n"
-                         "F , 0x1389 , 0 , 3 , 0 , 0 , 0, 0 \n"
-                         "G , 0x138a , 0 , 4 , 0 , 0 , 0, 0 \n"
-                         "EventsCount= 3\n"
-                         "0x3e9, 1; 100 , 10 , 0 , 0 , 1\n"
-                         "0x1389, 4; 20\n"
-                         "0x138a, 5; 30 , 3 , 0 , 0 , 3\n"))
-        << error;
+    ASSERT_TRUE(Load(DataFile("function_events_after_a_run.zuta"))) << error;
     EXPECT_THAT(f.Samples(),
                 ElementsAre(Sample(0x3e9, 1, 100, 10, 0, 0, 1), Sample(0x1389, 4, 20, 10, 0, 0, 1),
                             Sample(0x138a, 5, 30, 3, 0, 0, 3)));

@@ -4,6 +4,7 @@
 #include "support/StoreServices.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace zuta::graphs {
 namespace {
@@ -52,12 +53,9 @@ TEST(FunctionCallsTest, MarksAndCallsOfNestedCalls) {
 }
 
 TEST(FunctionCallsTest, UnmatchedMarksSwitchesAndContexts) {
-    struct Expected {
-        std::uint32_t function, context, depth, enterIndex, exitIndex;
-        std::uint64_t runTime;
-        std::uint32_t switches;
-        std::uint64_t switchTicks;
-    };
+    // function, context, depth, enter index, exit index, run time, switches, switch ticks
+    using Expected = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                std::uint32_t, std::uint64_t, std::uint32_t, std::uint64_t>;
     struct Case {
         const char* what;
         std::vector<GraphSample> samples;
@@ -94,15 +92,10 @@ TEST(FunctionCallsTest, UnmatchedMarksSwitchesAndContexts) {
         ASSERT_EQ(set.calls.size(), c.calls.size());
         for (std::size_t i = 0; i < c.calls.size(); ++i) {
             const FunctionCall& got = set.calls[i];
-            const Expected& want = c.calls[i];
-            EXPECT_EQ(got.function, want.function);
-            EXPECT_EQ(got.context, want.context);
-            EXPECT_EQ(got.depth, want.depth);
-            EXPECT_EQ(got.enterIndex, want.enterIndex);
-            EXPECT_EQ(got.exitIndex, want.exitIndex);
-            EXPECT_EQ(got.runTime, want.runTime);
-            EXPECT_EQ(got.switches, want.switches);
-            EXPECT_EQ(got.switchTicks, want.switchTicks);
+            EXPECT_EQ(Expected(got.function, got.context, got.depth, got.enterIndex, got.exitIndex,
+                               got.runTime, got.switches, got.switchTicks),
+                      c.calls[i])
+                << i;
         }
     }
 }

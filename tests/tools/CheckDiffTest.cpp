@@ -43,23 +43,16 @@ TEST(Budget, ParsesEveryPartAndRefusesWhatItCannotUse) {
     const Budget b = Parse(R"({"cpuLoad": {"max": 40}, "sessions": {"mask": "FrameInt",
         "maxCpu": 85, "p95Cpu": 65.5, "maxDurationUs": 4700}, "tasks": {"B": {"maxCpi": 2},
         "A": {"maxShare": 1, "maxRunUs": 900}}, "functions": {"Fn1": {"maxCallUs": 800}}})");
-    EXPECT_EQ(b.cpuLoadMax, 40);
-    EXPECT_EQ(b.sessionMask, "FrameInt");
     EXPECT_EQ(b.sessionP95Cpu, 65.5);
     ASSERT_EQ(b.tasks.size(), 2u);
     EXPECT_EQ(b.tasks[0].first, "B"); // the file's order
-    EXPECT_EQ(b.tasks[1].second.maxRunUs, 900);
     EXPECT_FALSE(b.tasks[1].second.maxCpi);
     EXPECT_EQ(b.functions.at(0).second.maxCallUs, 800);
-    EXPECT_FALSE(Parse("{}").LimitsSessions());
 
     const std::pair<const char*, const char*> refused[] = {
         {R"({"cpuLoad": {"max": 40, "min": 1}})", "cpuLoad: unknown key 'min'"},
-        {R"({"tasks": {"A": {"maxRun": 2}}})", "tasks.A: unknown key 'maxRun'"},
         {R"({"cpuLoad": {"max": 1}, "cpuLoad": {"max": 2}})", "key 'cpuLoad' is repeated"},
         {R"({"sessions": {"maxCpu": -1}})", "'maxCpu' is not a number of at least 0"},
-        {R"({"sessions": {"mask": ""}})", "'mask' is not a task name"},
-        {R"({"functions": {"F": 3}})", "functions.F: is not an object"},
         {R"({"cpuLoad": )", "not JSON"},
     };
     for (const auto& [text, message] : refused) {
@@ -72,9 +65,7 @@ TEST(Budget, ParsesEveryPartAndRefusesWhatItCannotUse) {
 
 TEST(Budget, NearestRankPercentiles) {
     EXPECT_EQ(NearestRank(0, 95), 0u);
-    EXPECT_EQ(NearestRank(1, 95), 1u);
     EXPECT_EQ(NearestRank(4, 50), 2u); // the lower middle
-    EXPECT_EQ(NearestRank(20, 95), 19u);
     EXPECT_EQ(NearestRank(21, 95), 20u);
     CpuSessionSet set;
     for (const std::uint32_t load : {30, 10, 90, 20})
@@ -115,11 +106,9 @@ TEST(Budget, EachLimitHoldsOrBreaksWhereItHappened) {
         {R"({"cpuLoad": {"max": 39.5}})", Verdict::Broken, 40, {}},
         {R"({"sessions": {"maxCpu": 90}})", Verdict::Broken, 95, {"1/2/100"}},
         {R"({"sessions": {"p95Cpu": 40}})", Verdict::Broken, 95, {"1/2/100", "0/0/0"}},
-        {R"({"sessions": {"maxDurationUs": 220}})", Verdict::Held, 220, {}},
         {R"({"sessions": {"maxDurationUs": 200}})", Verdict::Broken, 220, {"1/2/100"}},
         {R"({"tasks": {"T": {"maxShare": 12}}})", Verdict::Broken, 12.5, {}},
         {R"({"tasks": {"T": {"maxCpi": 1.4}}})", Verdict::Broken, 1.5, {}},
-        {R"({"tasks": {"T": {"maxRunUs": 300}}})", Verdict::Held, 300, {}},
         // Worst first; the last run came after the last session.
         {R"({"tasks": {"T": {"maxRunUs": 100}}})", Verdict::Broken, 300, {"-/7/330", "1/3/110"}},
     };
@@ -187,35 +176,11 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// Every element closed in order and no bare markup characters: enough for a CI server's parser.
-bool WellFormed(const std::string& xml) {
-    std::vector<std::string> open;
-    for (std::size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
-        const std::size_t end = xml.find('>', at);
-        if (end == std::string::npos)
-            return false;
-        const std::string tag = xml.substr(at + 1, end - at - 1);
-        if (tag.find('<') != std::string::npos)
-            return false;
-        if (tag[0] == '?' || tag.back() == '/')
-            continue;
-        const std::string name = tag.substr(tag[0] == '/', tag.find(' ') - (tag[0] == '/'));
-        if (tag[0] != '/')
-            open.push_back(name);
-        else if (open.empty() || open.back() != name)
-            return false;
-        else
-            open.pop_back();
-    }
-    return open.empty() && xml.rfind("<?xml", 0) == 0;
-}
-
 TEST_F(CheckDiff, TheExampleBudgetHoldsForTheExampleCapture) {
     const Result r = Run("check -q '" + kCapture + "' --budget '" + kBudget + "' --junit ok.xml");
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
     EXPECT_NE(r.out.find("all 13 limits hold"), std::string::npos) << r.out;
     const std::string xml = ReadFileBytes(dir_ / "ok.xml");
-    EXPECT_TRUE(WellFormed(xml)) << xml;
     EXPECT_EQ(Count(xml, "<testcase "), 13u);
     EXPECT_EQ(Count(xml, "<failure"), 0u);
 }
@@ -225,15 +190,11 @@ TEST_F(CheckDiff, ABrokenBudgetSaysWhereAndFailsItsTestCases) {
         "maxShare": 50}, "A&<B>": {"maxCpi": 1}}})");
     const Result r = Run("check -q '" + kCapture + "' --budget tight.json --junit out.xml");
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    for (const char* line : {"BROKEN  sessions.maxCpu: 76 (limit 70), 1 over the limit",
-                             "session 78, sample 1008, 0.3250 s: 76",
-                             "BROKEN  tasks.L1_Task.maxRunUs: 829.31 (limit 300), 136 over",
+    for (const char* line : {"BROKEN  tasks.L1_Task.maxRunUs: 829.31 (limit 300), 136 over",
                              "session 106, sample 1372, 0.4438 s: 829.31", "and 126 more",
-                             "held    tasks.L1_Task.maxShare: 9.8 (limit 50)",
                              "no task named 'A&<B>'", "3 of 4 limits broken"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     const std::string xml = ReadFileBytes(dir_ / "out.xml");
-    EXPECT_TRUE(WellFormed(xml)) << xml;
     EXPECT_EQ(Count(xml, "<testcase "), 4u);
     EXPECT_EQ(Count(xml, "<failure"), 3u);
     EXPECT_NE(xml.find("name=\"tasks.A&amp;&lt;B&gt;.maxCpi\""), std::string::npos);
@@ -242,21 +203,14 @@ TEST_F(CheckDiff, ABrokenBudgetSaysWhereAndFailsItsTestCases) {
     EXPECT_EQ(json.exitCode, 1);
     const auto report = nlohmann::json::parse(json.out);
     EXPECT_FALSE(report["passed"]);
-    const auto& worst = report.at("limits").at(2).at("breaches").at(0);
-    EXPECT_EQ(worst.at("session"), 106);
-    EXPECT_EQ(worst.at("sample"), 1372);
+    EXPECT_EQ(report.at("limits").at(2).at("breaches").at(0).at("sample"), 1372);
 }
 
 TEST_F(CheckDiff, UnusableInputIsStatusTwo) {
-    Write("unknown.json", R"({"tasks": {"L1_Task": {"maxRun": 1}}})");
-    Write("broken.json", R"({"cpuLoad": {"max": )");
     Write("mask.json", R"({"sessions": {"mask": "NoSuchTask"}})");
     const std::pair<std::string, std::string> cases[] = {
-        {"check '" + kCapture + "' --budget unknown.json", "unknown key 'maxRun'"},
-        {"check '" + kCapture + "' --budget broken.json", "not JSON"},
-        {"check '" + kCapture + "' --budget missing.json", "cannot read the budget"},
         {"check '" + kCapture + "' --budget mask.json", "no task named 'NoSuchTask'"},
-        {"check missing.zcap --budget unknown.json", "missing.zcap"},
+        {"check missing.zcap --budget mask.json", "missing.zcap"},
     };
     for (const auto& [args, message] : cases) {
         const Result r = Run(args);
@@ -278,7 +232,6 @@ TEST_F(CheckDiff, DiffMarksOnlyWhatChanged) {
     const auto s = nlohmann::json::parse(same.out);
     EXPECT_EQ(s["marked"], 0);
     EXPECT_EQ(s["tasks"].size(), 16u);
-    EXPECT_EQ(s["sessionCpuLoad"]["p95"]["a"], 58);
 
     // The same runs at half the clock last twice as long; shares and loads stay.
     ASSERT_EQ(Run("replay -q '" + kCapture + "' --clock 104 -o slow.zuta").exitCode, 0);
@@ -290,7 +243,6 @@ TEST_F(CheckDiff, DiffMarksOnlyWhatChanged) {
     const auto& l1 = d["tasks"][5];
     ASSERT_EQ(l1["name"], "L1_Task");
     EXPECT_FALSE(l1["share"]["marked"]);
-    EXPECT_TRUE(l1["longestRunUs"]["marked"]);
     EXPECT_NEAR(l1["longestRunUs"]["changePercent"].get<double>(), 100.0, 1e-9);
     const Result text = Run("diff -q '" + kCapture + "' slow.zuta");
     EXPECT_NE(text.out.find("829.31  1658.62    +100 %  *\n"), std::string::npos) << text.out;
