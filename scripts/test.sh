@@ -19,8 +19,8 @@
 #   ZUTA_JOBS          parallel compile jobs (default 2)
 #   ZUTA_CTEST_JOBS    tests run at once (default 1, so no two tests compete for ports or files)
 #   ZUTA_TSAN_LABEL    CTest label of the test programs run under tsan (default threaded)
-#   ZUTA_FUZZ_RUNS     inputs each fuzz target runs (default 1000000)
-#   ZUTA_FUZZ_SECONDS  longest run time of each fuzz target, whatever it ran by then (default 200)
+#   ZUTA_FUZZ_RUNS     inputs each fuzz target runs (default 500000)
+#   ZUTA_FUZZ_SECONDS  longest run time of each fuzz target, whatever it ran by then (default 100)
 #   ZUTA_FUZZ_JOBS     fuzz targets run at once (default 2)
 set -uo pipefail
 
@@ -32,8 +32,8 @@ build_root=${ZUTA_BUILD_ROOT:-build}
 jobs=${ZUTA_JOBS:-2}
 ctest_jobs=${ZUTA_CTEST_JOBS:-1}
 tsan_label=${ZUTA_TSAN_LABEL:-threaded}
-fuzz_runs=${ZUTA_FUZZ_RUNS:-1000000}
-fuzz_seconds=${ZUTA_FUZZ_SECONDS:-200}
+fuzz_runs=${ZUTA_FUZZ_RUNS:-500000}
+fuzz_seconds=${ZUTA_FUZZ_SECONDS:-100}
 fuzz_jobs=${ZUTA_FUZZ_JOBS:-2}
 
 mkdir -p "$build_root"
