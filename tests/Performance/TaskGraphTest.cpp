@@ -53,6 +53,8 @@ TEST_F(TaskGraphTest, PaintsTheBoxesAndFindSaysWhenThereIsNoFurtherRun) {
     EXPECT_EQ(Pixel(image, 52, 12), Colour(250, 250, 254));
     EXPECT_EQ(Pixel(image, 232, 88), Colour(153, 51, 204));
     EXPECT_EQ(dialog->rangeEdit()->text(), "0 - 5");
+    // "No. of Samples" counts the samples, not something else.
+    EXPECT_EQ(dialog->sampleCountEdit()->text(), "6");
     EXPECT_FALSE(dialog->beginButton()->isEnabled());
 
     dialog->findList()->setCurrentText("IDLE_TASK");
