@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QThreadPool>
 
 namespace zuta::test {
 
@@ -10,7 +11,15 @@ inline QApplication& TestApplication() {
     static int argc = 1;
     static char name[] = "zuta-test";
     static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
+    static QApplication* application = [] {
+        auto* app = new QApplication(argc, argv);
+        // Qt's raster engine splits large fills over its thread pool. Qt is not built with the
+        // thread sanitizer, which cannot see how the pool's threads hand work over; one pooled
+        // thread keeps such handovers between that thread and the window thread only (see
+        // scripts/tsan-suppressions.txt).
+        QThreadPool::globalInstance()->setMaxThreadCount(1);
+        return app;
+    }();
     return *application;
 }
 
