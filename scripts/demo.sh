@@ -3,18 +3,21 @@
 # a few seconds from it, saves the session, exports the text table, prints the table and draws the
 # main window, the CPU usage graph and the task graph of the collection as pictures. Everything it
 # writes lands in out/demo (or the folder given as the first argument). ZUTA_DEMO_SECONDS sets the
-# collection time (default 3), ZUTA_JOBS the parallel compile jobs (default 2).
+# collection time (default 3), ZUTA_JOBS the parallel compile jobs (default 2), ZUTA_DEMO_BUILD an
+# existing build tree to use instead of configuring one (CI passes the tree its tests just built).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${1:-$repo/out/demo}
-build=$repo/build/demo
+build=${ZUTA_DEMO_BUILD:-$repo/build/demo}
 
 bash "$repo/scripts/install-deps.sh"
-# A fresh clone has no build folder yet; the configure log goes beside the build tree.
-mkdir -p "$(dirname "$build")"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUTA_TESTS=OFF -DZUTA_GUI=ON \
-    >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+if [[ -z ${ZUTA_DEMO_BUILD:-} ]]; then
+    # A fresh clone has no build folder yet; the configure log goes beside the build tree.
+    mkdir -p "$(dirname "$build")"
+    cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUTA_TESTS=OFF -DZUTA_GUI=ON \
+        >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+fi
 cmake --build "$build" --parallel "${ZUTA_JOBS:-2}" --target zuta zuta-agent zuta-host ZUTA
 
 mkdir -p "$out"
