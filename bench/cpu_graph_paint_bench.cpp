@@ -1,6 +1,7 @@
 // Repainting the CPU usage graph: the chart of a page of sessions and the timeline of the selected
 // session, as the dialog paints them after every click; one repaint must stay under 16 ms.
 // Painted on the example capture, with all of its sessions on one page.
+#include "BenchWindow.h"
 #include "Performance/CpuUsageGraphDlg.h"
 #include "Performance/PerformanceControlBar.h"
 #include "Performance/PerformanceDoc.h"
@@ -24,35 +25,10 @@ namespace {
 
 using namespace zuta;
 
-class QuietHost final : public host::IHostWindow, host::IMessageBox, host::IOutputWindow {
-public:
-    void DockPane(const host::DockPaneRecord&) override {}
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return *this; }
-    host::IOutputWindow& OutputWindow() override { return *this; }
-    host::ISettingsStore& SettingsStore() override { return store; }
-    host::MessageResult Show(std::string_view, std::string_view, host::MessageIcon,
-                             host::MessageButtons) override {
-        return host::MessageResult::Ok;
-    }
-    void WriteStatusLine(std::string_view) override {}
-    void WriteRawText(std::string_view) override {}
-
-    host::MemorySettingsStore store;
-};
-
 void BM_CpuGraphRepaint(benchmark::State& state) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "cpu_graph_paint_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    bench::BenchApplication();
 
-    QuietHost host;
+    bench::QuietHost host;
     PerformanceSettings settings;
     settings.dumpPath = (std::filesystem::temp_directory_path() / "zuta-bench-dump").string();
     settings.save(host.store);
@@ -72,7 +48,7 @@ void BM_CpuGraphRepaint(benchmark::State& state) {
     view->RefreshTableNow();
     QApplication::processEvents();
 
-    performance::CCpuUsageGraphDlg dialog(*view, performance::TaskTableNames(*view));
+    performance::CCpuUsageGraphDlg dialog(*view, view->RowTaskNames());
     dialog.allButton()->click(); // every session on one page
     // Equal-width boxes carry their names.
     if (state.range(0) != 0)

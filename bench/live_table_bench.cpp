@@ -2,6 +2,7 @@
 // collection is refreshed twice a second and a link thread feeds the store at the agent's burst
 // rate (a switch record every 50 us). A 1 ms timer on the window thread notes the longest gap
 // between its ticks; the counter max_stall_ms must stay well under 50.
+#include "BenchWindow.h"
 #include "Performance/TaskTableWidget.h"
 #include "agent/GroundTruth.h"
 #include "agent/StreamBuilder.h"
@@ -67,13 +68,7 @@ std::vector<agent::Entity> Entities() {
 }
 
 void BM_LiveTableEventLoopStall(benchmark::State& state) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "live_table_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    bench::BenchApplication();
 
     const auto seconds = std::chrono::milliseconds(state.range(0));
     for (auto _ : state) {

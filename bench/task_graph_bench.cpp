@@ -3,6 +3,7 @@
 // (under 16 ms), and a search that runs off the end of the collection.
 //
 // The default run stores 1 million samples; ZUTA_TASK_GRAPH_SAMPLES=10000000 stores 10 million.
+#include "BenchWindow.h"
 #include "Performance/PerformanceControlBar.h"
 #include "Performance/PerformanceDoc.h"
 #include "Performance/PerformanceFrame.h"
@@ -26,25 +27,6 @@ namespace {
 
 using namespace zuta;
 
-class QuietHost final : public host::IHostWindow, host::IMessageBox, host::IOutputWindow {
-public:
-    void DockPane(const host::DockPaneRecord&) override {}
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return *this; }
-    host::IOutputWindow& OutputWindow() override { return *this; }
-    host::ISettingsStore& SettingsStore() override { return store; }
-    host::MessageResult Show(std::string_view, std::string_view, host::MessageIcon,
-                             host::MessageButtons) override {
-        return host::MessageResult::Ok;
-    }
-    void WriteStatusLine(std::string_view) override {}
-    void WriteRawText(std::string_view) override {}
-
-    host::MemorySettingsStore store;
-};
-
 std::size_t SampleCount() {
     const char* text = std::getenv("ZUTA_TASK_GRAPH_SAMPLES");
     return text != nullptr && std::atoll(text) > 0 ? static_cast<std::size_t>(std::atoll(text))
@@ -55,13 +37,8 @@ std::size_t SampleCount() {
 // 8 IRQs, a user event now and then and function events after some runs.
 performance::CPerformanceView& View() {
     static performance::CPerformanceView* view = [] {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "task_graph_bench";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-        static QuietHost host;
+        bench::BenchApplication();
+        static bench::QuietHost host;
         PerformanceSettings settings;
         settings.dumpPath = (std::filesystem::temp_directory_path() / "zuta-bench-dump").string();
         settings.save(host.store);

@@ -5,6 +5,7 @@
 // collection; it must stay under 50. load_s is the longer of the two loads.
 //
 // The default run loads 1 million samples; ZUTA_VIEW_LOAD_SAMPLES=10000000 loads 10 million.
+#include "BenchWindow.h"
 #include "Performance/PerformanceControlBar.h"
 #include "Performance/PerformanceDoc.h"
 #include "Performance/PerformanceFrame.h"
@@ -30,25 +31,6 @@
 namespace {
 
 using namespace zuta;
-
-class QuietHost final : public host::IHostWindow, host::IMessageBox, host::IOutputWindow {
-public:
-    void DockPane(const host::DockPaneRecord&) override {}
-    void AddChildFrame(host::WindowHandle) override {}
-    void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate>) override {}
-    host::IDocumentTemplate* FindDocumentTemplate(std::string_view) override { return nullptr; }
-    host::IMessageBox& MessageBox() override { return *this; }
-    host::IOutputWindow& OutputWindow() override { return *this; }
-    host::ISettingsStore& SettingsStore() override { return store; }
-    host::MessageResult Show(std::string_view, std::string_view, host::MessageIcon,
-                             host::MessageButtons) override {
-        return host::MessageResult::Ok;
-    }
-    void WriteStatusLine(std::string_view) override {}
-    void WriteRawText(std::string_view) override {}
-
-    host::MemorySettingsStore store;
-};
 
 // A session file of `samples` run samples over 40 tasks and IRQs, written straight as text.
 std::string WriteSession(std::int64_t samples) {
@@ -98,13 +80,7 @@ std::string WriteSession(std::int64_t samples) {
 }
 
 void BM_ViewLoadEventLoopStall(benchmark::State& state) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "view_load_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    bench::BenchApplication();
 
     std::int64_t samples = state.range(0);
     if (const char* count = std::getenv("ZUTA_VIEW_LOAD_SAMPLES"))
@@ -117,7 +93,7 @@ void BM_ViewLoadEventLoopStall(benchmark::State& state) {
     qint64 longestGap = 0;
     double loadSeconds = 0;
     for (auto _ : state) {
-        QuietHost host;
+        bench::QuietHost host;
         auto* document = new performance::CPerformanceDoc();
         document->OnNewDocument();
         auto* frame = new performance::CPerformanceFrame(document);

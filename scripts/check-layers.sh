@@ -89,9 +89,11 @@ while IFS= read -r -d '' file; do
         continue
     fi
     checked=$((checked + 1))
-    # Benchmarks of the module may drive its widgets; other benchmarks stay plain.
+    # Benchmarks of the module (and BenchWindow.h, their shared application and host) may drive
+    # its widgets; other benchmarks stay plain.
     if [[ $qt == module ]]; then
-        if grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"Performance/' "$file"; then
+        if [[ $file == bench/BenchWindow.h ]] ||
+            grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"(Performance/|BenchWindow\.h")' "$file"; then
             qt=1
         else
             qt=0

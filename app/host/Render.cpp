@@ -2,23 +2,12 @@
 
 #include "MainWindow.h"
 #include "ModuleLoader.h"
+#include "Screenshot.h"
 
-#include <QApplication>
 #include <QMdiArea>
 #include <array>
 
 namespace zuta::hostapp {
-
-namespace {
-
-void Settle() {
-    for (int round = 0; round < 10; ++round) {
-        QApplication::sendPostedEvents();
-        QApplication::processEvents();
-    }
-}
-
-} // namespace
 
 int RenderModuleWindow(MainWindow& window, ModuleLoader& module, const RenderRequest& request,
                        std::string& error) {
@@ -27,11 +16,11 @@ int RenderModuleWindow(MainWindow& window, ModuleLoader& module, const RenderReq
         return kRenderNotWritten;
     }
     window.show();
-    Settle();
+    SettleEvents();
     if (window.mdiArea()->subWindowList().isEmpty()) {
         if (host::IDocumentTemplate* documentTemplate = window.FindDocumentTemplate("ZUTA")) {
             documentTemplate->OpenNewDocument();
-            Settle();
+            SettleEvents();
         }
     }
     std::string options;

@@ -11,17 +11,12 @@
 
 namespace zuta::hostapp {
 
-namespace {
-
-// Posted events (the view's initial update, layouts, deferred deletes) need a few rounds.
-void Settle() {
+void SettleEvents() {
     for (int round = 0; round < 10; ++round) {
         QApplication::sendPostedEvents();
         QApplication::processEvents();
     }
 }
-
-} // namespace
 
 bool RememberFileToOpen(host::ISettingsStore& store, const std::string& path) {
     std::error_code error;
@@ -34,18 +29,18 @@ bool RememberFileToOpen(host::ISettingsStore& store, const std::string& path) {
 
 bool SaveScreenshot(MainWindow& window, const std::string& pngPath, std::string& error) {
     window.show();
-    Settle();
+    SettleEvents();
     if (window.mdiArea()->subWindowList().isEmpty()) {
         if (host::IDocumentTemplate* documentTemplate = window.FindDocumentTemplate("ZUTA")) {
             documentTemplate->OpenNewDocument();
-            Settle();
+            SettleEvents();
         }
     }
     const QList<QMdiSubWindow*> frames = window.mdiArea()->subWindowList();
     if (!frames.isEmpty()) {
         QMdiSubWindow* active = window.mdiArea()->activeSubWindow();
         (active != nullptr ? active : frames.front())->showMaximized();
-        Settle();
+        SettleEvents();
     }
     const QPixmap picture = window.grab();
     if (picture.isNull() || !picture.save(QString::fromStdString(pngPath), "PNG")) {

@@ -14,6 +14,9 @@ class MainWindow;
 inline constexpr int kScreenshotWidth = 1440;
 inline constexpr int kScreenshotHeight = 900;
 
+// Lets posted events (the view's initial update, layouts, deferred deletes) run a few rounds.
+void SettleEvents();
+
 // Makes `path` the file the module reopens when its view starts (the setting "lastOpenFile");
 // a relative path is made absolute first. False when the store could not be written.
 bool RememberFileToOpen(host::ISettingsStore& store, const std::string& path);

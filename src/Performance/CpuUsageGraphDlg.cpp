@@ -1,9 +1,11 @@
 #include "Performance/CpuUsageGraphDlg.h"
 
 #include "Performance/DetailList.h"
+#include "Performance/GraphPainter.h"
 #include "Performance/PerformanceView.h"
 #include "Performance/TitleTip.h"
 #include "Performance/ViewCommands.h"
+#include "Performance/ViewWindows.h"
 #include "collection/CollectionSession.h"
 #include "collection/TaskTable.h"
 #include "engine/PerformanceData.h"
@@ -28,7 +30,6 @@ namespace zuta::performance {
 
 namespace {
 
-const QColor kShadedRow(220, 220, 254);
 constexpr int kDialogWidth = 810;
 constexpr int kDialogHeight = 429;
 // The chart's rectangle follows the scroll bar under it; the timeline and the frame around the
@@ -43,40 +44,6 @@ constexpr graphs::ColorRef kChartLine = graphs::Rgb(255, 0, 70);
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QFont ArialFont(int pixels, QFont::Weight weight) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
-QTableWidget* DetailList(QWidget* parent, const QRect& geometry, int nameWidth, const QFont& font) {
-    auto* list = new QTableWidget(0, 2, parent);
-    list->setGeometry(geometry);
-    list->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
-    list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    list->setColumnWidth(0, nameWidth);
-    list->setColumnWidth(1, 132);
-    list->verticalHeader()->hide();
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setFont(font);
-    list->verticalHeader()->setDefaultSectionSize(16);
-    return list;
-}
-
-void ShowRows(QTableWidget* list, const graphs::DetailRows& rows) {
-    list->setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        auto* name = new QTableWidgetItem(Text(rows[r].first));
-        if (r % 2 == 1)
-            name->setBackground(kShadedRow);
-        list->setItem(r, 0, name);
-        list->setItem(r, 1, new QTableWidgetItem(Text(rows[r].second)));
-    }
-    WidenNameColumn(list);
 }
 
 QGroupBox* Group(QWidget* parent, const char* title, const QRect& geometry) {
@@ -97,18 +64,6 @@ std::uint32_t EditNumber(const QLineEdit* edit) {
 }
 
 } // namespace
-
-std::vector<std::string> TaskTableNames(const CPerformanceView& view) {
-    std::vector<std::string> names;
-    if (view.data() == nullptr)
-        return names;
-    for (const std::string& idText : view.taskTable().IdTexts()) {
-        TaskRecord task;
-        if (view.data()->GetTaskByIdText(idText, task))
-            names.push_back(task.name);
-    }
-    return names;
-}
 
 CCpuUsageGraphDlg::CCpuUsageGraphDlg(CPerformanceView& view, std::vector<std::string> taskNames,
                                      QWidget* parent)
@@ -182,9 +137,9 @@ void CCpuUsageGraphDlg::BuildControls() {
 
     const int lower = kScrollBar.bottom() + 1 + 86;
     auto* taskGroup = Group(this, "Task Details", QRect(12, lower, 262, 164));
-    taskDetails_ = DetailList(taskGroup, QRect(8, 18, 246, 138), 100, listFont_);
+    taskDetails_ = MakeDetailList(taskGroup, QRect(8, 18, 246, 138), 100, listFont_);
     auto* sessionGroup = Group(this, "Session Details", QRect(280, lower, 272, 164));
-    sessionDetails_ = DetailList(sessionGroup, QRect(8, 18, 256, 138), 110, listFont_);
+    sessionDetails_ = MakeDetailList(sessionGroup, QRect(8, 18, 256, 138), 110, listFont_);
 
     auto* maskGroup = Group(this, "Mask Event", QRect(558, lower, 118, 80));
     maskList_ = new QComboBox(maskGroup);
@@ -307,13 +262,13 @@ void CCpuUsageGraphDlg::ShowPageRange() {
 }
 
 void CCpuUsageGraphDlg::ShowSessionDetails() {
-    ShowRows(sessionDetails_, graphs::SessionDetails(set_, selectedSession_, divisor_));
+    ShowDetailRows(sessionDetails_, graphs::SessionDetails(set_, selectedSession_, divisor_));
 }
 
 void CCpuUsageGraphDlg::ShowTaskDetails() {
-    ShowRows(taskDetails_,
-             graphs::TaskDetails(data_, samples_, selectedSample_, set_, selectedSession_, divisor_,
-                                 hexIds_, view_.settings()->simpleMode));
+    ShowDetailRows(taskDetails_,
+                   graphs::TaskDetails(data_, samples_, selectedSample_, set_, selectedSession_,
+                                       divisor_, hexIds_, view_.settings()->simpleMode));
 }
 
 void CCpuUsageGraphDlg::UpdateStepButtons() {
@@ -463,12 +418,8 @@ void CCpuUsageGraphDlg::OnBookmarkSearch(bool forward) {
     }
     selectedSession_ = found->session;
     bookmarkPosition_ = found->position;
-    // The hits are filed in sample order, so the bookmark's rank among all hits is its rank
-    // among the user-event samples: the timeline marks the bookmark itself.
-    std::size_t rank = found->position;
-    for (auto it = set_.bookmarks.begin(); it != set_.bookmarks.end() && it->first < found->session;
-         ++it)
-        rank += it->second.size();
+    // The timeline marks the bookmark itself.
+    const std::size_t rank = graphs::BookmarkRank(set_, *found);
     if (rank < userEventSamples_.size())
         selectedSample_ = userEventSamples_[rank];
     ShowSelection(true);
@@ -515,13 +466,8 @@ void CCpuUsageGraphDlg::done(int result) {
 CCpuUsageGraphDlg* OpenCpuUsageGraph(CPerformanceView& view, bool modal) {
     if (view.session() == nullptr)
         return nullptr;
-    auto* dialog = new CCpuUsageGraphDlg(view, TaskTableNames(view), &view);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (modal)
-        dialog->open();
-    else
-        dialog->show();
-    return dialog;
+    auto* dialog = new CCpuUsageGraphDlg(view, view.RowTaskNames(), &view);
+    return ShowViewWindow(dialog, modal);
 }
 
 void RunCpuGraph(CPerformanceView& view, const ViewCommand&) {

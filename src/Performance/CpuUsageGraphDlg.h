@@ -215,9 +215,6 @@ private:
     QCheckBox* hex_ = nullptr;
 };
 
-// The names of the view's task table rows, each the task its "Task ID" names.
-std::vector<std::string> TaskTableNames(const CPerformanceView& view);
-
 // Opens the graph on the view's collection, modal on the view's window or not; it deletes itself
 // when closed. Null without a collection session.
 CCpuUsageGraphDlg* OpenCpuUsageGraph(CPerformanceView& view, bool modal);

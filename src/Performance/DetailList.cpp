@@ -6,6 +6,10 @@
 
 namespace zuta::performance {
 
+QColor ShadedRowColour() {
+    return QColor(220, 220, 254);
+}
+
 QTableWidget* MakeDetailList(QWidget* parent, const QRect& geometry, int nameWidth,
                              const QFont& font) {
     auto* list = new QTableWidget(0, 2, parent);
@@ -30,7 +34,7 @@ void WidenNameColumn(QTableWidget* list) {
 }
 
 void ShowDetailRows(QTableWidget* list, const graphs::DetailRows& rows) {
-    static const QColor shaded(220, 220, 254);
+    const QColor shaded = ShadedRowColour();
     list->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         auto* name = new QTableWidgetItem(QString::fromStdString(rows[r].first));

@@ -2,12 +2,16 @@
 
 #include "graphs/CpuGraphModel.h"
 
+class QColor;
 class QFont;
 class QRect;
 class QTableWidget;
 class QWidget;
 
 namespace zuta::performance {
+
+// The background of every other row of the module's lists.
+QColor ShadedRowColour();
 
 // A two-column detail list of a graph ("Name", "Value"): full-row selection, grid lines, not
 // editable, the name column `nameWidth` pixels wide and the value column 132.

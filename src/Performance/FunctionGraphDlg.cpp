@@ -5,6 +5,7 @@
 #include "Performance/PerformanceView.h"
 #include "Performance/TitleTip.h"
 #include "Performance/ViewCommands.h"
+#include "Performance/ViewWindows.h"
 #include "engine/PerformanceData.h"
 #include "graphs/CpuSessions.h"
 #include "host/HostWindow.h"
@@ -31,13 +32,6 @@ namespace {
 constexpr int kDialogWidth = 866;
 constexpr int kDialogHeight = 390;
 constexpr int kControlsLeft = graphs::kFunctionGraphRect.right + 14;
-
-QFont ArialFont(int pixels, QFont::Weight weight) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
 
 QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -240,12 +234,7 @@ CFunctionGraphDlg* OpenFunctionGraph(CPerformanceView& view, bool modal) {
     if (view.session() == nullptr)
         return nullptr;
     auto* dialog = new CFunctionGraphDlg(view, &view);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (modal)
-        dialog->open();
-    else
-        dialog->show();
-    return dialog;
+    return ShowViewWindow(dialog, modal);
 }
 
 void RunFunctionGraph(CPerformanceView& view, const ViewCommand&) {

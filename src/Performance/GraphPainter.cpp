@@ -12,6 +12,13 @@ QRect ToQRect(const graphs::Rect& rect) {
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
+QFont ArialFont(int pixels, QFont::Weight weight) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setWeight(weight);
+    return font;
+}
+
 namespace {
 
 // Every primitive is painted as whole-pixel fills, so the result does not depend on how the

@@ -3,6 +3,7 @@
 #include "graphs/GradientBar.h"
 
 #include <QColor>
+#include <QFont>
 #include <QRect>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace zuta::performance {
 
 QColor ToQColor(graphs::ColorRef colour);
 QRect ToQRect(const graphs::Rect& rect);
+// The graphs' font: Arial at a pixel size.
+QFont ArialFont(int pixels, QFont::Weight weight);
 
 // Paints one timeline box as graphs::PlanGradientBar plans it, pixel for pixel. The painter must
 // have no transformation other than whole-pixel translation.

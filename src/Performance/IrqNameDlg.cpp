@@ -2,6 +2,7 @@
 
 #include "Performance/PerformanceView.h"
 #include "Performance/ViewCommands.h"
+#include "Performance/ViewWindows.h"
 #include "host/HostWindow.h"
 
 namespace zuta::performance {
@@ -35,12 +36,7 @@ CIrqNameDlg* OpenIrqNameDlg(CPerformanceView& view, bool modal) {
     if (view.host() == nullptr)
         return nullptr;
     auto* dialog = new CIrqNameDlg(view.host()->SettingsStore(), &view);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (modal)
-        dialog->open();
-    else
-        dialog->show();
-    return dialog;
+    return ShowViewWindow(dialog, modal);
 }
 
 void RunIrqMapping(CPerformanceView& view, const ViewCommand&) {

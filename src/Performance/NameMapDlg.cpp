@@ -1,5 +1,6 @@
 #include "Performance/NameMapDlg.h"
 
+#include "Performance/DetailList.h"
 #include "host/TextNumbers.h"
 
 #include <QHBoxLayout>
@@ -10,11 +11,7 @@
 
 namespace zuta::performance {
 
-namespace {
-
-const QColor kShadedRow(220, 220, 254);
-
-} // namespace
+namespace {} // namespace
 
 CNameMapDlg::CNameMapDlg(const QString& title, const QString& numberHeader, QWidget* parent)
     : QDialog(parent) {
@@ -62,8 +59,8 @@ void CNameMapDlg::AddRow(const std::string& name, std::uint32_t number) {
     numberItem->setTextAlignment(Qt::AlignCenter);
     numberItem->setFlags(numberItem->flags() & ~Qt::ItemIsEditable);
     if (row % 2 == 0) {
-        nameItem->setBackground(kShadedRow);
-        numberItem->setBackground(kShadedRow);
+        nameItem->setBackground(ShadedRowColour());
+        numberItem->setBackground(ShadedRowColour());
     }
     list_->setItem(row, kNameColumn, nameItem);
     list_->setItem(row, kNumberColumn, numberItem);

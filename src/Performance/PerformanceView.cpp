@@ -74,6 +74,18 @@ CPerformanceData* CPerformanceView::data() const {
     return session_ != nullptr ? &session_->data() : nullptr;
 }
 
+std::vector<std::string> CPerformanceView::RowTaskNames() const {
+    std::vector<std::string> names;
+    if (data() == nullptr)
+        return names;
+    for (const std::string& idText : table_.IdTexts()) {
+        TaskRecord task;
+        if (data()->GetTaskByIdText(idText, task))
+            names.push_back(task.name);
+    }
+    return names;
+}
+
 PerformanceSettings* CPerformanceView::settings() const {
     return session_ != nullptr ? &session_->settings() : nullptr;
 }

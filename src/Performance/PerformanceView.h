@@ -139,6 +139,9 @@ public:
     MemoryStatsTable* memoryStats() const;
     CollectionController* controller() const;
     const TaskTable& taskTable() const { return table_; }
+    // The names of the table's rows in their order, each the task its "Task ID" names: the task
+    // lists of the graphs.
+    std::vector<std::string> RowTaskNames() const;
     CTaskTableWidget* taskList() const { return taskList_; }
     QMenu* performanceMenu() const { return menu_; }
     // The action of a command in the menu "&Performance", or null (bar-only commands).

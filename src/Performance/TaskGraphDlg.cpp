@@ -5,6 +5,7 @@
 #include "Performance/PerformanceView.h"
 #include "Performance/TitleTip.h"
 #include "Performance/ViewCommands.h"
+#include "Performance/ViewWindows.h"
 #include "engine/PerformanceData.h"
 #include "host/HostWindow.h"
 #include "host/MessageBox.h"
@@ -27,7 +28,6 @@ namespace zuta::performance {
 
 namespace {
 
-const QColor kShadedRow(220, 220, 254);
 constexpr int kDialogWidth = 710;
 constexpr int kDialogHeight = 340;
 constexpr int kGraphTop = 10;
@@ -48,31 +48,11 @@ graphs::TaskGraphOptions OptionsOf(const CPerformanceView& view, bool live) {
     return options;
 }
 
-// The names of the tasks the view's table shows, in its order.
-std::vector<std::string> TableTaskNames(const CPerformanceView& view) {
-    std::vector<std::string> names;
-    const TaskTable& table = view.taskTable();
-    for (std::size_t r = 0; r < table.rowCount(); ++r) {
-        TaskRecord task;
-        if (view.data()->GetTaskById(table.row(r).id, task))
-            names.push_back(task.name);
-    }
-    return names;
-}
-
-QFont ArialFont(int pixels, QFont::Weight weight) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
 } // namespace
 
 CTaskGraphDlg::CTaskGraphDlg(CPerformanceView& view, bool live, QWidget* parent)
-    : QDialog(parent), view_(view),
-      model_(std::make_unique<graphs::TaskGraphModel>(*view.data(), OptionsOf(view, live),
-                                                      TableTaskNames(view))) {
+    : QDialog(parent), view_(view), model_(std::make_unique<graphs::TaskGraphModel>(
+                                        *view.data(), OptionsOf(view, live), view.RowTaskNames())) {
     setWindowTitle(QStringLiteral("Performance Graph"));
     setFixedSize(kDialogWidth, kDialogHeight);
     setMouseTracking(true);
@@ -122,17 +102,9 @@ void CTaskGraphDlg::BuildControls() {
 
     auto* detailsGroup = new QGroupBox(QStringLiteral("Task Details"), this);
     detailsGroup->setGeometry(10, 148, 266, 184);
-    details_ = new QTableWidget(0, 2, detailsGroup);
-    details_->setGeometry(8, 20, 252, 156);
+    details_ =
+        MakeDetailList(detailsGroup, QRect(8, 20, 252, 156), 100, ArialFont(14, QFont::Light));
     details_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    details_->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
-    details_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    details_->setColumnWidth(0, 100);
-    details_->setColumnWidth(1, 132);
-    details_->verticalHeader()->hide();
-    details_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    details_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    details_->setFont(ArialFont(14, QFont::Light));
     details_->verticalHeader()->setDefaultSectionSize(18);
 
     auto labelled = [this](const char* caption, int x, int y, int width) {
@@ -204,16 +176,7 @@ void CTaskGraphDlg::paintEvent(QPaintEvent*) {
 }
 
 void CTaskGraphDlg::ShowDetails() {
-    const auto rows = model_->SelectedDetails();
-    details_->setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        auto* name = new QTableWidgetItem(Text(rows[r].first));
-        if (r % 2 == 1)
-            name->setBackground(kShadedRow);
-        details_->setItem(r, 0, name);
-        details_->setItem(r, 1, new QTableWidgetItem(Text(rows[r].second)));
-    }
-    WidenNameColumn(details_);
+    ShowDetailRows(details_, model_->SelectedDetails());
 }
 
 void CTaskGraphDlg::ShowPageState() {
@@ -364,12 +327,7 @@ CTaskGraphDlg* OpenTaskGraph(CPerformanceView& view, bool modal) {
     if (view.session() == nullptr)
         return nullptr;
     auto* dialog = new CTaskGraphDlg(view, view.flags().collecting, &view);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (modal)
-        dialog->open();
-    else
-        dialog->show();
-    return dialog;
+    return ShowViewWindow(dialog, modal);
 }
 
 void RunTaskGraph(CPerformanceView& view, const ViewCommand&) {

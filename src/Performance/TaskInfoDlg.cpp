@@ -1,6 +1,8 @@
 #include "Performance/TaskInfoDlg.h"
 
+#include "Performance/DetailList.h"
 #include "Performance/PerformanceView.h"
+#include "Performance/ViewWindows.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
@@ -11,7 +13,6 @@ namespace zuta::performance {
 
 namespace {
 
-const QColor kShadedRow(220, 220, 254);
 constexpr int kValueWidth = 124;
 
 } // namespace
@@ -46,8 +47,8 @@ void CTaskInfoDlg::SetBlock(const TaskControlBlock& block) {
         auto* value = new QTableWidgetItem(
             QString::fromLatin1(row.value.data(), static_cast<qsizetype>(row.value.size())));
         if (r % 2 == 0) {
-            field->setBackground(kShadedRow);
-            value->setBackground(kShadedRow);
+            field->setBackground(ShadedRowColour());
+            value->setBackground(ShadedRowColour());
         }
         list_->setItem(r, 0, field);
         list_->setItem(r, 1, value);
@@ -66,12 +67,7 @@ void CTaskInfoDlg::SetBlock(const TaskControlBlock& block) {
 CTaskInfoDlg* OpenTaskInfoDlg(CPerformanceView& view, const TaskControlBlock& block, bool modal) {
     auto* dialog = new CTaskInfoDlg(&view);
     dialog->SetBlock(block);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (modal)
-        dialog->open();
-    else
-        dialog->show();
-    return dialog;
+    return ShowViewWindow(dialog, modal);
 }
 
 TaskControlBlock SampleTaskControlBlock() {

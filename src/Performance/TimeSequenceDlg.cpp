@@ -1,5 +1,7 @@
 #include "Performance/TimeSequenceDlg.h"
 
+#include "Performance/DetailList.h"
+
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QTableView>
@@ -37,7 +39,7 @@ public:
                 return QColor(240, 10, 0);
             }
             if (row % 2 == 1) {
-                return QColor(220, 220, 254);
+                return ShadedRowColour();
             }
         }
         return {};

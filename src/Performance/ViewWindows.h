@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QWidget>
 #include <string_view>
 #include <vector>
-
-class QWidget;
 
 namespace zuta::performance {
 
@@ -18,6 +17,17 @@ struct ViewWindow {
     std::string_view name; // as given on the command line, e.g. "settings"
     WindowOpener open;
 };
+
+// Shows a window the view owns and deletes when it closes: modal on the view's window without
+// waiting for it (the link threads' notifications keep flowing), or alongside it.
+template <class Window> Window* ShowViewWindow(Window* window, bool modal) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (modal)
+        window->open();
+    else
+        window->show();
+    return window;
+}
 
 const std::vector<ViewWindow>& ViewWindows();
 // The window of `name`, or null.

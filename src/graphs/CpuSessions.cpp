@@ -243,4 +243,12 @@ std::optional<BookmarkFound> FindBookmark(const CpuSessionSet& set, std::uint32_
     return std::nullopt;
 }
 
+std::size_t BookmarkRank(const CpuSessionSet& set, const BookmarkFound& found) {
+    std::size_t rank = found.position;
+    for (auto it = set.bookmarks.begin(); it != set.bookmarks.end() && it->first < found.session;
+         ++it)
+        rank += it->second.size();
+    return rank;
+}
+
 } // namespace zuta::graphs

@@ -153,5 +153,8 @@ struct BookmarkFound {
 std::optional<BookmarkFound> FindBookmark(const CpuSessionSet& set, std::uint32_t id,
                                           std::uint32_t session, std::uint32_t position,
                                           bool forward);
+// How many bookmarks came before a found one. The hits are filed in sample order, so this is the
+// bookmark's rank among the user-event samples.
+std::size_t BookmarkRank(const CpuSessionSet& set, const BookmarkFound& found);
 
 } // namespace zuta::graphs

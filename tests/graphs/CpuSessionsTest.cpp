@@ -155,6 +155,8 @@ TEST(CpuSessionsTest, Searches) {
             EXPECT_EQ(std::pair(found->session, found->position), *c.expected);
         }
     }
+    // The bookmark of session 2 comes after the two of session 0.
+    EXPECT_EQ(BookmarkRank(marks, *FindBookmark(marks, 7, 0, 1, true)), 2u);
 }
 
 // The store the CPU graph reads names and task types from.
