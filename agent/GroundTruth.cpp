@@ -1,6 +1,6 @@
 #include "agent/GroundTruth.h"
 
-#include <fstream>
+#include "host/AtomicFile.h"
 
 namespace zuta::agent {
 
@@ -48,50 +48,8 @@ nlohmann::json GroundTruth::ToJson() const {
             {"tasks", tasksJson}};
 }
 
-GroundTruth GroundTruth::FromJson(const nlohmann::json& json) {
-    GroundTruth truth;
-    truth.seed = json.value("seed", std::uint64_t{0});
-    truth.samplingMode = json.value("samplingMode", 0u);
-    truth.idleTaskName = json.value("idleTaskName", std::string("CommPM_L"));
-    truth.switchCount = json.value("switchCount", std::uint64_t{0});
-    truth.userEventCount = json.value("userEventCount", std::uint64_t{0});
-    truth.functionEventCount = json.value("functionEventCount", std::uint64_t{0});
-    truth.records = json.value("records", std::uint64_t{0});
-    truth.rawBlocks = json.value("rawBlocks", std::uint64_t{0});
-    truth.payloadBytes = json.value("payloadBytes", std::uint64_t{0});
-    truth.streamBytes = json.value("streamBytes", std::uint64_t{0});
-    truth.simulatedSeconds = json.value("simulatedSeconds", 0.0);
-    if (json.contains("tasks") && json["tasks"].is_array()) {
-        for (const nlohmann::json& item : json["tasks"]) {
-            TruthTask task;
-            task.id = item.value("id", 0u);
-            task.name = item.value("name", std::string());
-            task.type = item.value("type", 0u);
-            task.runs = item.value("runs", std::uint64_t{0});
-            task.ticks = item.value("ticks", std::uint64_t{0});
-            task.sumValue0 = item.value("sumValue0", std::uint64_t{0});
-            task.sumValue1 = item.value("sumValue1", std::uint64_t{0});
-            task.sumValue2 = item.value("sumValue2", std::uint64_t{0});
-            task.functionEvents = item.value("functionEvents", std::uint64_t{0});
-            truth.tasks[task.id] = task;
-        }
-    }
-    return truth;
-}
-
 bool GroundTruth::Save(const std::string& path, std::string& error) const {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        error = "cannot write " + path;
-        return false;
-    }
-    file << ToJson().dump(2) << '\n';
-    file.close();
-    if (!file) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return host::WriteFileAtomically(path, ToJson().dump(2) + '\n', error);
 }
 
 } // namespace zuta::agent

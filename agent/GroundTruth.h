@@ -39,7 +39,6 @@ struct GroundTruth {
     // CPU load in percent as the module derives it: the idle task's share of all ticks.
     std::uint32_t CpuLoad() const;
     nlohmann::json ToJson() const;
-    static GroundTruth FromJson(const nlohmann::json& json);
     // Writes the JSON file; false with `error` set when that failed.
     bool Save(const std::string& path, std::string& error) const;
 };

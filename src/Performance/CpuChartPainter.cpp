@@ -7,17 +7,9 @@
 
 namespace zuta::performance {
 
-QFont ChartFont(int cellHeight) {
-    QFont font(QStringLiteral("Arial"));
-    // Arial's em is about 87 % of its character cell.
-    font.setPixelSize(std::max(1, (cellHeight * 87 + 50) / 100));
-    font.setWeight(QFont::Light);
-    return font;
-}
-
 void PaintCpuChart(QPainter& painter, const graphs::CCpuChart& chart) {
-    const QFont small = ChartFont(graphs::CCpuChart::kSmallFontHeight);
-    const QFont label = ChartFont(graphs::CCpuChart::kLabelFontHeight);
+    const QFont small = ArialFont(graphs::CCpuChart::kSmallFontHeight, QFont::Light);
+    const QFont label = ArialFont(graphs::CCpuChart::kLabelFontHeight, QFont::Light);
     painter.save();
     for (const graphs::ChartItem& item : chart.Plan()) {
         if (const auto* fill = std::get_if<graphs::Fill>(&item)) {

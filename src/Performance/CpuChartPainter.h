@@ -2,8 +2,6 @@
 
 #include "graphs/CpuChart.h"
 
-#include <QFont>
-
 class QPainter;
 class QWidget;
 
@@ -14,8 +12,5 @@ void PaintCpuChart(QPainter& painter, const graphs::CCpuChart& chart);
 
 // Asks the owner to repaint the chart's rectangle.
 void InvalidateCpuChart(QWidget& owner, const graphs::CCpuChart& chart);
-
-// The chart's font for a character cell `cellHeight` pixels high.
-QFont ChartFont(int cellHeight);
 
 } // namespace zuta::performance

@@ -1,5 +1,6 @@
 #include "Performance/GraphPainter.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 namespace zuta::performance {
@@ -12,10 +13,14 @@ QRect ToQRect(const graphs::Rect& rect) {
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
-QFont ArialFont(int pixels, QFont::Weight weight) {
+QFont ArialFont(int cellHeight, QFont::Weight weight) {
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
     font.setWeight(weight);
+    for (int pixels = cellHeight; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= cellHeight)
+            break;
+    }
     return font;
 }
 

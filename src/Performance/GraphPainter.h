@@ -13,8 +13,10 @@ namespace zuta::performance {
 
 QColor ToQColor(graphs::ColorRef colour);
 QRect ToQRect(const graphs::Rect& rect);
-// The graphs' font: Arial at a pixel size.
-QFont ArialFont(int pixels, QFont::Weight weight);
+// The graphs' font: Arial whose character cell (ascent plus descent) is at most cellHeight pixels,
+// the height the dialogs are laid out for. Measured rather than scaled, so a stand-in family with
+// other proportions still fits the layout.
+QFont ArialFont(int cellHeight, QFont::Weight weight);
 
 // Paints one timeline box as graphs::PlanGradientBar plans it, pixel for pixel. The painter must
 // have no transformation other than whole-pixel translation.

@@ -16,19 +16,6 @@ namespace zuta::performance {
 
 namespace {
 
-// The chart's font is given by the height of its text line, as the largest Arial whose line
-// fits in that height.
-QFont ChartFont(int lineHeight) {
-    QFont font(QStringLiteral("Arial"));
-    font.setWeight(QFont::Normal);
-    for (int pixels = lineHeight; pixels > 1; --pixels) {
-        font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= lineHeight)
-            break;
-    }
-    return font;
-}
-
 QRectF PieSquare(const graphs::Rect& pie) {
     return QRectF(pie.left, pie.top, pie.width(), pie.height());
 }
@@ -36,7 +23,8 @@ QRectF PieSquare(const graphs::Rect& pie) {
 } // namespace
 
 CPieChartDlg::CPieChartDlg(QWidget* parent)
-    : QDialog(parent), font_(ChartFont(kTextHeight)), textHeight_(QFontMetrics(font_).height()) {
+    : QDialog(parent), font_(ArialFont(kTextHeight, QFont::Normal)),
+      textHeight_(QFontMetrics(font_).height()) {
     setObjectName(QStringLiteral("pieChart"));
     // Every pixel comes from the off-screen image.
     setAttribute(Qt::WA_OpaquePaintEvent);

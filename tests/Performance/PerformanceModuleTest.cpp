@@ -5,6 +5,8 @@
 #include "Performance/PerformanceFrame.h"
 #include "Performance/PerformanceManager.h"
 #include "Performance/PerformanceView.h"
+#include "Performance/ResourceSwitch.h"
+#include "Performance/WindowPlacement.h"
 #include "ViewHost.h"
 #include "host/Workspace.h"
 
@@ -25,17 +27,10 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Close) {
-            ++closes;
-        }
+        closes += event->type() == QEvent::Close;
         return false;
     }
 };
-
-std::string Value(const host::WorkspaceMap& map, std::string_view key) {
-    const std::string* value = map.Find(key);
-    return value != nullptr ? *value : "(none)";
-}
 
 class PerformanceModuleTest : public ::testing::Test {
 protected:
@@ -55,9 +50,8 @@ protected:
 
     CPerformanceFrame* OpenDocument() {
         host::IDocumentTemplate* documentTemplate = window_->FindDocumentTemplate("ZUTA");
-        if (documentTemplate == nullptr) {
+        if (documentTemplate == nullptr)
             return nullptr;
-        }
         auto* frame = static_cast<CPerformanceFrame*>(
             static_cast<QWidget*>(documentTemplate->OpenNewDocument()));
         test::RunPostedEvents();
@@ -128,8 +122,19 @@ TEST_F(PerformanceModuleTest, PaneAndFrameCloseEachOtherOnceFromEitherSide) {
 }
 
 // A normal window's rectangle survives a restart (HostApplicationTest); a maximized or minimized
-// one leaves the rectangle saved before in the map.
+// one leaves the rectangle saved before in the map. Nothing is restored unless the window was open.
 TEST_F(PerformanceModuleTest, SavesTheWindowStateAndRestoresIt) {
+    for (const char* value : {"", "0", "1 ", "yes"}) {
+        host::WorkspaceMap map;
+        map.Set("ZUTA Window", value);
+        LoadWorkspace(&map);
+    }
+    host::WorkspaceMap empty;
+    LoadWorkspace(&empty);
+    test::RunPostedEvents();
+    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
+
     for (const bool maximized : {true, false}) {
         SCOPED_TRACE(maximized);
         QPointer<CPerformanceFrame> frame = OpenDocument();
@@ -138,8 +143,11 @@ TEST_F(PerformanceModuleTest, SavesTheWindowStateAndRestoresIt) {
         host::WorkspaceMap map;
         map.Set("ZUTA Window Rect", "RECT(1,2,3,4)");
         ASSERT_TRUE(SaveWorkspace(&map));
-        EXPECT_EQ(Value(map, "ZUTA Window Placement"), maximized ? "Maximized" : "Minimized");
-        EXPECT_EQ(Value(map, "ZUTA Window Rect"), "RECT(1,2,3,4)");
+        const std::map<std::string, std::string, std::less<>> saved = {
+            {"ZUTA Window", "1"},
+            {"ZUTA Window Placement", maximized ? "Maximized" : "Minimized"},
+            {"ZUTA Window Rect", "RECT(1,2,3,4)"}};
+        EXPECT_EQ(map.entries(), saved);
         frame->close();
         test::RunPostedEvents();
 
@@ -154,19 +162,6 @@ TEST_F(PerformanceModuleTest, SavesTheWindowStateAndRestoresIt) {
     }
 }
 
-TEST_F(PerformanceModuleTest, RestoresNothingUnlessTheWindowWasOpen) {
-    for (const char* value : {"", "0", "1 ", "yes"}) {
-        host::WorkspaceMap map;
-        map.Set("ZUTA Window", value);
-        LoadWorkspace(&map);
-    }
-    host::WorkspaceMap empty;
-    LoadWorkspace(&empty);
-    test::RunPostedEvents();
-    EXPECT_TRUE(window_->mdiArea()->subWindowList().isEmpty());
-    EXPECT_EQ(CPerformanceManager::Instance()->frame, nullptr);
-}
-
 TEST(PerformanceManagerTest, InitTwiceRegistersOneTemplate) {
     QApplication& application = test::TestApplication();
     test::ViewHost host;
@@ -179,7 +174,6 @@ TEST(PerformanceManagerTest, InitTwiceRegistersOneTemplate) {
     EXPECT_EQ(CPerformanceManager::Instance(), manager);
     ASSERT_EQ(host.templates.size(), 1U);
     EXPECT_EQ(host.templates[0]->Name(), "ZUTA");
-    EXPECT_TRUE(manager->registered);
 
     // A host that cannot find the template leaves the workspace unopened.
     host::WorkspaceMap map;
@@ -194,6 +188,54 @@ TEST(PerformanceManagerTest, InitTwiceRegistersOneTemplate) {
     EXPECT_EQ(host.templates.size(), 2U);
     Term();
     application.setProperty(host::kHostWindowProperty, QVariant());
+}
+
+TEST(WindowPlacementTest, ReadsLikeTheScanfPattern) {
+    struct Case {
+        const char* text;
+        WindowRect expected;
+    };
+    const Case cases[] = {
+        {"RECT(10,20,410,320)", {10, 20, 410, 320}},
+        {"RECT( 1, +2,\t3,4)", {1, 2, 3, 4}},
+        {"RECT(1,2,3,4) and more", {1, 2, 3, 4}},
+        // Reading stops at the first mismatch; what was read stays.
+        {"RECT(1,2)", {1, 2, 0, 0}},
+        {"RECT(1,x,3,4)", {1, 0, 0, 0}},
+        {"RECT(1 ,2,3,4)", {1, 0, 0, 0}},
+        {"RECT(99999999999,2,3,4)", {0, 0, 0, 0}},
+        {"rect(1,2,3,4)", {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseWindowRect(c.text), c.expected) << c.text;
+}
+
+// A scope makes the module it finds current inside it only; one that finds none says so and keeps
+// the current one.
+TEST(ResourceSwitchTest, TheFoundModuleIsCurrentInsideTheScopeOnly) {
+    test::RecordingMessageBox box;
+    const auto outer = [] { return ModuleLocation{true, "/opt/a/libZUTA.so", {}}; };
+    const auto inner = [] { return ModuleLocation{true, "/opt/b/libZUTA.so", {}}; };
+    const auto missing = [] { return ModuleLocation{false, {}, "no such module"}; };
+    {
+        const CCustomResourceScope first("PerformanceManager", 58, &box, outer);
+        EXPECT_EQ(CurrentResourceModule(), "/opt/a/libZUTA.so");
+        {
+            const CCustomResourceScope second("PerformanceFrame", 74, &box, inner);
+            EXPECT_TRUE(second.switched());
+            EXPECT_EQ(CurrentResourceModule(), "/opt/b/libZUTA.so");
+        }
+        EXPECT_EQ(CurrentResourceModule(), "/opt/a/libZUTA.so");
+        const CCustomResourceScope third("PerformanceFrame", 74, &box, missing);
+        EXPECT_FALSE(third.switched());
+        EXPECT_EQ(CurrentResourceModule(), "/opt/a/libZUTA.so");
+    }
+    EXPECT_EQ(CurrentResourceModule(), "");
+    ASSERT_EQ(box.shown.size(), 1U);
+    EXPECT_EQ(box.shown[0].caption, "Error in - Use Custom Resource");
+    EXPECT_EQ(box.shown[0].icon, host::MessageIcon::Error);
+    EXPECT_EQ(box.shown[0].text, "Failed to change resource handle\n(System error: no such module "
+                                 ")\nMudule name: libZUTA.so\nSource Files:PerformanceFrame, 74");
 }
 
 } // namespace

@@ -1,15 +1,23 @@
 // The performance view and its control bar in a host of their own: the controls following the
 // command table, the notifications, the file reopening and drops, collections from the simulated
-// target over loopback links, several documents at once.
+// target over loopback links, several documents at once; the file commands through a scripted
+// file dialog and message box (Save, Load, Import and the text export, their failures and
+// cancelled loads), and the analyser launched on the data file made for it.
 #include "Performance/PerformanceView.h"
 
 #include "Performance/CpuUsageGraphDlg.h"
 #include "Performance/TaskGraphDlg.h"
+#include "Performance/TaskInfoDlg.h"
 #include "Performance/TaskTableWidget.h"
 #include "Performance/ViewCommands.h"
+#include "QtProcessLauncher.h"
 #include "ViewHost.h"
+#include "engine/MemoryStatsTable.h"
 #include "engine/PerformanceData.h"
 #include "engine/WireFormat.h"
+#include "files/TextExport.h"
+#include "host/NotificationSink.h"
+#include "namemaps/FunctionNameMap.h"
 #include "support/SilentTarget.h"
 
 #include <QAction>
@@ -17,26 +25,27 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <array>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <vector>
 
 namespace zuta::performance {
-
-void PrintTo(const ViewFlags& f, std::ostream* os) {
-    *os << "{canStart " << f.canStart << ", collecting " << f.collecting << ", canShowGraphs "
-        << f.canShowGraphs << ", canShowFunctionGraph " << f.canShowFunctionGraph << ", canSave "
-        << f.canSave << ", canLoad " << f.canLoad << ", canRunVtune " << f.canRunVtune << "}";
-}
-
 namespace {
 
 using test::kDataDir;
 using test::LastFile;
 using test::PumpUntil;
-using test::RecordingOutput;
 using test::Target;
 using ViewRig = test::ViewInHost;
 using RigOptions = test::ViewOptions;
@@ -83,52 +92,60 @@ void ExpectControlsFollowTheTable(const ViewRig& rig) {
     EXPECT_EQ(view.taskList()->sortingEnabled(), view.flags().canStart);
 }
 
-TEST(PerformanceView, ReopeningAndOpeningFiles) {
+// Files reopened at start-up or dropped onto the view: session files and raw logs are taken.
+TEST(PerformanceView, ReopeningAndDroppingFiles) {
     struct Case {
         const char* lastFile; // reopened at start-up; null: nothing
-        const char* opened;   // then dropped onto the view; null: nothing
+        const char* dropped;  // then dropped onto the view; null: nothing
+        bool taken;           // the drop was accepted
         const char* title;
         int rows;
         bool fromRawLog;
         const char* statusPrefix; // a line that starts so; null: none expected
     };
     const Case cases[] = {
-        {"session_v2.zuta", nullptr, "ZUTA Session: session_v2", 3, false, nullptr},
+        {"session_v2.zuta", nullptr, false, "ZUTA Session: session_v2", 3, false, nullptr},
         // Reopened, a raw log is shown as any session.
-        {"boot.log", nullptr, "ZUTA Session: boot", -1, true, nullptr},
-        {"session_v2.zuta", "boot.log", "Exported Session: boot", -1, true, nullptr},
-        // A failed open keeps the title, rows and flags it had.
-        {"session_v2.zuta", "bad_version.zuta", "ZUTA Session: session_v2", 3, false,
-         "Cannot load "},
-        {"no_such_file.log", nullptr, "Zutascope", 0, false, "Cannot import "},
+        {"boot.log", nullptr, false, "ZUTA Session: boot", 6, true, nullptr},
+        {"session_v2.zuta", "boot.log", true, "Exported Session: boot", 6, true, nullptr},
+        {"session_v2.zuta", "session_v2.zuta", true, "ZUTA Session: session_v2", 3, false, nullptr},
+        {"no_such_file.log", nullptr, false, "Zutascope", 0, false, "Cannot import "},
         // A file that ends early loads what it holds and says so.
-        {nullptr, "bad/truncated.zuta", "ZUTA Session: truncated", -1, false, "Warning: '"},
+        {nullptr, "bad/truncated.zuta", true, "ZUTA Session: truncated", 2, false, "Warning: '"},
+        {nullptr, "../host/notes.txt", false, "Zutascope", 0, false, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.lastFile ? c.lastFile : "-") + " then " +
-                     (c.opened ? c.opened : "-"));
+                     (c.dropped ? c.dropped : "-"));
         ViewRig rig(c.lastFile != nullptr ? LastFile(c.lastFile) : RigOptions{});
-        if (c.opened != nullptr)
-            rig.view->OpenDataFile(kDataDir + c.opened);
+        if (c.dropped != nullptr) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(kDataDir + c.dropped))});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(rig.view, &enter);
+            EXPECT_EQ(enter.isAccepted(), c.taken);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(rig.view, &drop);
+            test::RunPostedEvents();
+        }
         EXPECT_EQ(rig.Title(), c.title);
         EXPECT_EQ(rig.frame->windowTitle(), c.title);
         EXPECT_EQ(rig.view->fromRawLog(), c.fromRawLog);
-        if (c.rows >= 0) {
-            EXPECT_EQ(rig.view->rowCount(), c.rows);
-        } else {
-            EXPECT_GT(rig.view->rowCount(), 0);
-        }
+        EXPECT_EQ(rig.view->rowCount(), c.rows);
         EXPECT_EQ(rig.view->flags(), rig.view->rowCount() > 0 ? kInitialWithFile : kInitialNoFile);
         ExpectControlsFollowTheTable(rig);
-        const std::vector<std::string> lines = rig.host.output.Status();
-        const bool said = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return c.statusPrefix != nullptr && line.rfind(c.statusPrefix, 0) == 0;
-        });
-        EXPECT_EQ(said, c.statusPrefix != nullptr);
+        EXPECT_TRUE(c.statusPrefix == nullptr ||
+                    std::ranges::any_of(rig.host.output.Status(), [&](const std::string& line) {
+                        return line.starts_with(c.statusPrefix);
+                    }));
     }
 }
 
-TEST(PerformanceView, StartWithoutATargetSaysSoAndChangesNothing) {
+// Start without a target says so and leaves the loaded session as it was; at a target that never
+// answers it never blocks the window.
+TEST(PerformanceView, StartWithoutOrAtASilentTargetNeverBlocksTheWindow) {
+    test::SilentTarget silent;
     ViewRig rig(LastFile("session_v2.zuta"));
     rig.bar().startButton()->click();
     ASSERT_TRUE(
@@ -143,14 +160,11 @@ TEST(PerformanceView, StartWithoutATargetSaysSoAndChangesNothing) {
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::taskCountEdit), "1 / 1 / 1");
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit), "1");
     EXPECT_EQ(rig.BarText(&CPerformanceControlBar::samplingDurationEdit), "70.10 uSec");
-}
 
-TEST(PerformanceView, StartAtASilentTargetNeverBlocksTheWindow) {
-    test::SilentTarget silent;
-    ViewRig rig;
     link::HostLink hostLink(link::TcpLinkOpener("127.0.0.1", silent.port()));
     rig.host.link = &hostLink;
-    // The link is taken at the initial update: a second view gets this one.
+    // The link is taken at the initial update: a second view (reopening the same file) gets this
+    // one.
     ViewRig second(RigOptions{}, &rig);
     CPerformanceView& view = *second.view;
 
@@ -159,20 +173,19 @@ TEST(PerformanceView, StartAtASilentTargetNeverBlocksTheWindow) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
     EXPECT_EQ(view.state().phase(), ViewPhase::Connecting);
     ExpectControlsFollowTheTable(second);
-    EXPECT_TRUE(second.bar().stopButton()->isEnabled());
 
     // Stop abandons the attempt; its late outcome changes nothing.
     second.bar().stopButton()->click();
     EXPECT_EQ(view.state().phase(), ViewPhase::Idle);
-    EXPECT_EQ(view.flags(), kInitialNoFile);
+    EXPECT_EQ(view.flags(), kInitialWithFile);
     test::RunPostedEvents();
 
     // The attempt ends by itself within the time limit.
     view.OnStart();
     ASSERT_TRUE(PumpUntil([&] { return view.state().phase() == ViewPhase::Idle; },
                           std::chrono::seconds(15)));
-    EXPECT_EQ(second.host.output.CountStatus("Target not connected"), 1U);
-    EXPECT_EQ(view.flags(), kInitialNoFile);
+    EXPECT_EQ(second.host.output.CountStatus("Target not connected"), 2U);
+    EXPECT_EQ(view.flags(), kInitialWithFile);
 
     // Closing the view during an attempt is safe and does not wait for it.
     view.OnStart();
@@ -196,6 +209,18 @@ void ExpectTheTargetsFigures(const ViewRig& rig) {
     EXPECT_EQ(rig.view->data()->GetCpuLoad(), truth.CpuLoad());
 }
 
+// The value of the row naming `field`.
+std::string Value(const CTaskInfoDlg& dialog, std::string_view field) {
+    const QTableWidget& list = *dialog.list();
+    for (int r = 0; r < list.rowCount(); ++r)
+        if (list.item(r, 0)->text().toStdString() == field)
+            return list.item(r, 1)->text().toStdString();
+    return "(no row)";
+}
+
+// A collection from the simulated target fills the table, and a click on a task asks the target
+// for its control block; Stop returns at once and the window keeps running while the last batches
+// arrive.
 TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     RigOptions options = Target();
     options.lastOpenFile = kDataDir + "session_v2.zuta";
@@ -224,15 +249,54 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
         rowsExpected += task.type <= kTypeIrq;
     // The rows follow the store's new tasks; the figures follow the refresh timer.
     ASSERT_TRUE(PumpUntil([&] { return view.rowCount() == static_cast<int>(rowsExpected); }));
+    EXPECT_GE(rig.host.output.CountStatus("New Task Data received"), 1U);
     const std::string load = std::to_string(truth.CpuLoad()) + " %";
     EXPECT_TRUE(
         PumpUntil([&] { return rig.BarText(&CPerformanceControlBar::cpuLoadEdit) == load; }));
     EXPECT_TRUE(PumpUntil([&] { return view.taskTable().row(0).runs > 0; }));
 
+    // A click on a task that ran shows the target's control block of it.
+    TaskRow task;
+    for (std::size_t r = 0; r < view.taskTable().rowCount() && task.runs == 0; ++r)
+        if (view.data()->GetTaskType(view.taskTable().row(r).id) == kTypeTask)
+            task = view.taskTable().row(r);
+    ASSERT_GT(task.runs, 0U);
+    emit view.taskList()->rowClicked(task.id);
+    CTaskInfoDlg* dialog = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (dialog = view.findChild<CTaskInfoDlg*>()) != nullptr; }));
+    EXPECT_TRUE(dialog->isModal());
+    EXPECT_NEAR(dialog->windowOpacity(), 230.0 / 255.0, 0.005);
+    // Even rows are shaded, odd ones keep the list's background.
+    EXPECT_EQ(dialog->list()->item(0, 1)->background().color(), QColor(220, 220, 254));
+    EXPECT_EQ(dialog->list()->item(1, 0)->background().style(), Qt::NoBrush);
+    EXPECT_EQ(Value(*dialog, "tc_name"), task.name.substr(0, 8));
+    EXPECT_EQ(Value(*dialog, "tc_status").rfind("UNKNOWN", 0), std::string::npos);
+    EXPECT_NE(Value(*dialog, "tc_scheduled"), "0");
+    dialog->close();
+
+    // Whatever the load timer showed last, the bar gets the load of the closed collection.
+    rig.bar().cpuLoadEdit()->setText(QStringLiteral("0"));
+
+    // An event of the window queued before Stop.
+    bool fired = false;
+    bool pendingWhenFired = false;
+    QTimer::singleShot(0, &view, [&] {
+        fired = true;
+        pendingWhenFired = view.stopPending();
+    });
+    const std::size_t sent = rig.host.output.CountStatus("Send Data to the Target");
     rig.bar().stopButton()->click();
+    // Stop returns at once: "Stop" is on its way, the collection is still open.
+    EXPECT_FALSE(fired);
     EXPECT_EQ(view.flags(), kStopping);
     ExpectControlsFollowTheTable(rig);
     EXPECT_TRUE(view.stopPending());
+    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sent + 1);
+    // A second Stop during the grace period does nothing.
+    view.OnStop();
+    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sent + 1);
+    ASSERT_TRUE(PumpUntil([&] { return fired; }));
+    EXPECT_TRUE(pendingWhenFired);
     rig.FinishStop();
     EXPECT_EQ(view.flags(), kStopped);
     ExpectControlsFollowTheTable(rig);
@@ -243,66 +307,45 @@ TEST(PerformanceView, CollectsFromTheSimulatedTargetIntoTheTable) {
     test::RunPostedEvents();
     ASSERT_EQ(view.rowCount(), static_cast<int>(rowsExpected));
     ExpectTheTargetsFigures(rig);
+    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::cpuLoadEdit), load);
     EXPECT_TRUE(PumpUntil([&] { return rig.AgentGot(wire::kCmdStop); }));
 }
 
-TEST(PerformanceViewDocuments, TwoDocumentsCollectFromTwoTargetsAtOnce) {
-    RigOptions first = Target(0.5, 4.0);
+// Two documents collect from two targets at once. A target serves one collection at a time: a third
+// document on the first target hears its messages without taking them, Start in it says so once
+// and changes nothing, and closing it leaves the collection alone.
+TEST(PerformanceViewDocuments, DocumentsCollectFromTheirTargetsOneCollectionEach) {
     RigOptions second = Target(0.5, 4.0);
-    second.seed = 11;
-    ViewRig a(first);
+    second.target->seed = 11;
+    ViewRig a(Target(0.5, 4.0));
     ViewRig b(second);
+    auto third = std::make_unique<ViewRig>(RigOptions{}, &a);
     a.Start();
     b.Start();
     ASSERT_TRUE(PumpUntil([&] {
         return a.view->controller()->endpoint().started() &&
                b.view->controller()->endpoint().started();
     }));
+    third->view->OnStart();
+    ASSERT_TRUE(PumpUntil([&] {
+        return a.host.output.CountStatus("The target link is in use by another collection") == 1;
+    }));
+    test::RunPostedEvents();
+    EXPECT_EQ(third->view->flags(), kInitialNoFile);
     a.agent->ReleaseStream();
     b.agent->ReleaseStream();
     for (ViewRig* rig : {&a, &b}) {
         ASSERT_TRUE(rig->agent->WaitStreamEnded(std::chrono::seconds(10)));
         ASSERT_TRUE(PumpUntil(
             [&] { return rig->link->dataBytesDelivered() == rig->agent->streamBytesSent(); }));
+        third.reset();
+        EXPECT_EQ(rig->view->flags(), kCollecting);
+        rig->view->OnStop();
     }
-    a.view->OnStop();
-    b.view->OnStop();
     a.FinishStop();
     b.FinishStop();
     ExpectTheTargetsFigures(a);
     ExpectTheTargetsFigures(b);
-}
-
-TEST(PerformanceViewDocuments, OneTargetServesOneCollectionAtATime) {
-    ViewRig a(Target(0.5));
-    auto b = std::make_unique<ViewRig>(RigOptions{}, &a);
-    a.Start();
-    ASSERT_TRUE(PumpUntil([&] { return a.view->controller()->endpoint().started(); }));
-
-    // Start in the other document says so once and changes nothing.
-    b->view->OnStart();
-    ASSERT_TRUE(PumpUntil([&] {
-        return a.host.output.CountStatus("The target link is in use by another collection") == 1;
-    }));
-    test::RunPostedEvents();
-    EXPECT_EQ(b->view->flags(), kInitialNoFile);
-    EXPECT_EQ(a.view->flags(), kCollecting);
-
-    // Opening and closing documents leaves the running collection alone.
-    { ViewRig c(RigOptions{}, &a); }
-    b.reset();
-    a.StreamAll();
-    EXPECT_EQ(a.view->flags(), kCollecting);
-    a.view->OnStop();
-    a.FinishStop();
-    ExpectTheTargetsFigures(a);
-
-    // Once the first collection is over, the other document may collect from the target.
-    ViewRig d(RigOptions{}, &a);
-    d.Start();
-    EXPECT_TRUE(PumpUntil([&] { return d.view->controller()->endpoint().started(); }));
-    d.view->OnStop();
-    d.FinishStop();
 }
 
 TEST(PerformanceView, TheUsersColumnWidthsStayUntilTheColumnsChange) {
@@ -314,59 +357,20 @@ TEST(PerformanceView, TheUsersColumnWidthsStayUntilTheColumnsChange) {
     test::RunPostedEvents();
     EXPECT_EQ(header->sectionSize(0), 333);
 
-    // Changed sampling flags switch the store's modes; another column set gets the table's own
-    // widths.
+    // Another column set gets the table's own widths.
     rig.view->settings()->simpleMode = true;
     rig.view->PostNotification(host::kNotifyStatus, host::kCodeSamplingFlagsChanged);
     test::RunPostedEvents();
-    EXPECT_EQ(rig.view->samplingMode(), wire::kModeSimple);
-    EXPECT_TRUE(rig.view->data()->simpleMode());
     EXPECT_EQ(rig.view->taskList()->model()->columnCount(), 4);
     EXPECT_EQ(rig.view->rowCount(), 3);
     EXPECT_NE(header->sectionSize(0), 333);
-    rig.view->settings()->externalTsMode = true;
-    rig.view->PostNotification(host::kNotifyStatus, host::kCodeSamplingFlagsChanged);
-    test::RunPostedEvents();
-    EXPECT_EQ(rig.view->samplingMode(), wire::kModeExternalTs);
-    EXPECT_TRUE(rig.view->data()->externalTsMode());
 }
 
-TEST(PerformanceViewStop, TheWindowKeepsRunningWhileTheLastBatchesArrive) {
-    ViewRig rig(Target());
-    CPerformanceView& view = *rig.view;
-    rig.CollectAll();
-    ASSERT_TRUE(PumpUntil([&] { return view.rowCount() > 0; }));
-    // Whatever the load timer showed last, the bar gets the load of the closed collection.
-    rig.bar().cpuLoadEdit()->setText(QStringLiteral("0"));
-
-    // An event of the window queued before Stop.
-    bool fired = false;
-    bool pendingWhenFired = false;
-    QTimer::singleShot(0, &view, [&] {
-        fired = true;
-        pendingWhenFired = view.stopPending();
-    });
-    const std::size_t sentBefore = rig.host.output.CountStatus("Send Data to the Target");
-    rig.bar().stopButton()->click();
-    // Stop returns at once: "Stop" is on its way, the collection is still open.
-    EXPECT_FALSE(fired);
-    EXPECT_TRUE(view.stopPending());
-    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sentBefore + 1);
-    // A second Stop during the grace period does nothing.
-    view.OnStop();
-    EXPECT_EQ(rig.host.output.CountStatus("Send Data to the Target"), sentBefore + 1);
-
-    ASSERT_TRUE(PumpUntil([&] { return fired; }));
-    EXPECT_TRUE(pendingWhenFired);
-    rig.FinishStop();
-    EXPECT_EQ(view.flags(), kStopped);
-    ExpectTheTargetsFigures(rig);
-    EXPECT_EQ(rig.BarText(&CPerformanceControlBar::cpuLoadEdit),
-              std::to_string(rig.agent->Truth().CpuLoad()) + " %");
-}
-
+// The stopped collection is closed first, telling of the blocks its stream lost.
 TEST(PerformanceViewStop, StartDuringTheGracePeriodClosesTheStoppedCollectionFirst) {
-    ViewRig rig(Target());
+    RigOptions options = Target();
+    options.target->faults.push_back({agent::FaultKind::Drop, 0.1});
+    ViewRig rig(options);
     CPerformanceView& view = *rig.view;
     rig.CollectAll();
     view.OnStop();
@@ -382,6 +386,10 @@ TEST(PerformanceViewStop, StartDuringTheGracePeriodClosesTheStoppedCollectionFir
     ASSERT_NE(started, std::string::npos);
     EXPECT_LT(rig.host.output.IndexOf("Send Data to the Target"), started);
     EXPECT_EQ(rig.host.output.CountStatus("DC Started"), 1U);
+    const std::vector<std::string> lines = rig.host.output.Status();
+    EXPECT_TRUE(lines.at(0).starts_with("Stream damaged: ") &&
+                lines[0].ends_with("; the figures are unreliable"))
+        << lines[0];
     // The grace timer of the first Stop is gone: the second run stays running.
     EXPECT_FALSE(view.stopGraceTimer().isActive());
     test::RunPostedEvents();
@@ -401,7 +409,7 @@ TEST(PerformanceViewStop, ClosingDuringAStreamOrTheGracePeriodStopsTheTargetFirs
         ASSERT_TRUE(PumpUntil([&] { return rig->link->dataBytesDelivered() > 4096; }));
         if (stopFirst)
             rig->view->OnStop();
-        RecordingOutput& output = rig->host.output;
+        test::RecordingOutput& output = rig->host.output;
         const std::size_t before = output.Status().size();
         delete rig->frame;
         rig->frame = nullptr;
@@ -420,38 +428,6 @@ TEST(PerformanceViewStop, ClosingDuringAStreamOrTheGracePeriodStopsTheTargetFirs
     }
 }
 
-TEST(PerformanceViewNotifications, StatusCodesWriteTheirLines) {
-    struct Case {
-        std::uint32_t command;
-        std::uint32_t code;
-        const char* line; // null: nothing is written
-    };
-    const Case cases[] = {
-        {host::kNotifyStatus, host::kCodeTaskInfoCorrupted, "Task Info data corrupted"},
-        {host::kNotifyStatus, host::kCodeNewTaskData, "New Task Data received"},
-        // Outside a collection these change nothing.
-        {host::kNotifyStatus, host::kCodeCorruptedData, nullptr},
-        {host::kNotifyStatus, host::kCodeLinkClosed, nullptr},
-    };
-    ViewRig rig(LastFile("session_v2.zuta"));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
-        rig.host.output.Clear();
-        // Posted from a link thread, queued to the window thread, never handled inside the call.
-        std::thread link([&] { rig.view->PostNotification(c.command, c.code); });
-        link.join();
-        EXPECT_TRUE(rig.host.output.Status().empty());
-        test::RunPostedEvents();
-        if (c.line != nullptr) {
-            EXPECT_EQ(rig.host.output.Status(), std::vector<std::string>{c.line});
-        } else {
-            EXPECT_TRUE(rig.host.output.Status().empty());
-        }
-        EXPECT_EQ(rig.view->flags(), kInitialWithFile);
-    }
-    EXPECT_EQ(rig.view->rowCount(), 3);
-}
-
 TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks) {
     struct Case {
         agent::FaultKind fault;
@@ -467,7 +443,7 @@ TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         RigOptions options = Target(0.4);
-        options.faults.push_back({c.fault, c.at});
+        options.target->faults.push_back({c.fault, c.at});
         ViewRig rig(options);
         rig.Start();
         ASSERT_TRUE(PumpUntil([&] { return rig.view->controller()->endpoint().started(); }));
@@ -482,48 +458,6 @@ TEST(PerformanceViewNotifications, FaultsOfTheTargetReachTheViewThroughTheLinks)
         // What came before the fault is in the table.
         EXPECT_GT(rig.view->rowCount(), 0);
         rig.view->OnStop();
-    }
-}
-
-TEST(PerformanceViewNotifications, AfterStopTheStatusLineTellsOfStreamDamage) {
-    RigOptions options = Target(0.4);
-    options.faults.push_back({agent::FaultKind::Drop, 0.1});
-    ViewRig rig(options);
-    rig.CollectAll();
-    rig.view->OnStop();
-    rig.FinishStop();
-    const std::vector<std::string> lines = rig.host.output.Status();
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) {
-                                return line.rfind("Stream damaged: ", 0) == 0 &&
-                                       line.find("the figures are unreliable") != std::string::npos;
-                            }),
-              1);
-}
-
-TEST(PerformanceView, DropsOpenSessionFilesAndRawLogsOnly) {
-    struct Case {
-        std::string path;
-        bool accepted;
-    };
-    const Case cases[] = {
-        {kDataDir + "session_v3_crlf.zuta", true},
-        {kDataDir + "../host/notes.txt", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        ViewRig rig;
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(c.path))});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(rig.view, &enter);
-        EXPECT_EQ(enter.isAccepted(), c.accepted);
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(rig.view, &drop);
-        test::RunPostedEvents();
-        EXPECT_EQ(rig.view->flags(), c.accepted ? kInitialWithFile : kInitialNoFile);
-        EXPECT_EQ(rig.host.store.ReadString(PerformanceSettings::kSection, "Last Open File"),
-                  c.accepted ? c.path : "");
     }
 }
 
@@ -548,6 +482,285 @@ TEST(PerformanceView, CommandsOpenTheirDialogsOnlyWhenEnabled) {
     EXPECT_EQ(rig.view->findChild<CTaskGraphDlg*>(), nullptr);
     rig.bar().taskGraphAction()->trigger();
     EXPECT_NE(rig.view->findChild<CTaskGraphDlg*>(), nullptr);
+}
+
+// A document with its view in a host with a scripted file dialog, reopening `lastFile` (from the
+// test data) first.
+struct Rig : test::ViewInHost {
+    explicit Rig(const std::string& lastFile) : test::ViewInHost(test::LastFile(lastFile)) {
+        host.withFileDialog = true;
+    }
+
+    // Runs a command whose dialog gives `answer`.
+    void Run(void (CPerformanceView::*command)(), std::optional<std::string> answer) {
+        host.fileDialog.answer = std::move(answer);
+        (view->*command)();
+        test::RunPostedEvents();
+    }
+    std::string LastOpenFile() const {
+        return host.store.ReadString(PerformanceSettings::kSection, "Last Open File");
+    }
+    std::vector<std::string> Rows() const { return view->taskTable().IdTexts(); }
+    // Runs a command whose dialog is cancelled, which changes nothing; what the dialog was asked
+    // and whether it was a saving one.
+    std::pair<host::FileDialogRequest, bool> Cancel(void (CPerformanceView::*command)()) {
+        const std::string title = Title();
+        const std::vector<std::string> rows = Rows();
+        Run(command, std::nullopt);
+        EXPECT_EQ(Title(), title);
+        EXPECT_EQ(Rows(), rows);
+        EXPECT_TRUE(host.messageBox.shown.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+        return host.fileDialog.asked.at(0);
+    }
+};
+
+// Files may grow to `bytes` while it lives: a longer write fails with "File too large".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        const rlimit limit{bytes, old_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+
+private:
+    rlimit old_{};
+};
+
+TEST(ViewFileCommands, SaveWritesTheSessionOrSaysWhyNotAndKeepsTheOldFile) {
+    Rig rig("session_v2.zuta");
+    // Saving dialogs ask before replacing a file.
+    const auto [request, save] = rig.Cancel(&CPerformanceView::OnSaveData);
+    EXPECT_TRUE(save && request.promptOverwrite);
+    const std::string saved = rig.folder / "run.1.zuta";
+    rig.Run(&CPerformanceView::OnSaveData, saved);
+    EXPECT_EQ(rig.Title(), "ZUTA Session: run");
+    EXPECT_EQ(rig.LastOpenFile(), saved);
+    EXPECT_EQ(test::ReadFileBytes(saved),
+              test::ReadFileBytes(kDataDir + "session_v2.resaved.zuta"));
+
+    const std::string kept = rig.folder / "kept.zuta";
+    {
+        std::ofstream(kept) << "the old file\n";
+        FileSizeLimit limit(64);
+        rig.Run(&CPerformanceView::OnSaveData, kept);
+    }
+    ASSERT_EQ(rig.host.messageBox.shown.size(), 1U);
+    const test::ShownBox& box = rig.host.messageBox.shown[0];
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, host::MessageIcon::Error);
+    EXPECT_NE(box.text.find("File too large"), std::string::npos) << box.text;
+    EXPECT_EQ(test::ReadFileBytes(kept), "the old file\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rig.folder.path()), {}), 2);
+    EXPECT_EQ(rig.Title(), "ZUTA Session: run");
+    EXPECT_EQ(rig.LastOpenFile(), saved);
+    EXPECT_EQ(rig.Rows().size(), 3U);
+    EXPECT_FALSE(rig.view->waitCursorShown());
+}
+
+// Over an imported log: what a load or import brings (the clock, function names and memory words
+// of a session file included) arrives only with a file read whole; a cancelled or failed one
+// leaves everything as it was.
+TEST(ViewFileCommands, OpeningAFileReplacesTheCollectionOnlyWhenItWasReadWhole) {
+    struct Case {
+        void (CPerformanceView::*command)();
+        const char* file;
+        bool cancel;
+        const char* title; // null: unchanged
+        const char* box;   // null: none
+    };
+    const auto load = &CPerformanceView::OnLoadData;
+    const auto import = &CPerformanceView::OnImportRaw;
+    const Case cases[] = {
+        {load, "session_v3_crlf.zuta", false, "ZUTA Session: session_v3_crlf", nullptr},
+        {import, "boot.log", false, "Exported Session: boot", nullptr},
+        {load, "session_v3_crlf.zuta", true, nullptr, nullptr},
+        {import, "boot.log", true, nullptr, nullptr},
+        {load, "bad_version.zuta", false, nullptr, "Unsupported ZUTA file version"},
+        {import, "no_such_file.log", false, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.cancel ? " cancelled" : ""));
+        Rig rig("boot.log");
+        // Opening dialogs take existing files only.
+        EXPECT_TRUE(rig.Cancel(c.command).first.mustExist);
+        const std::vector<std::string> rows = rig.Rows();
+        const auto ticks = [&] {
+            return rig.view->data()->Read([](const StoreState& s) { return s.sumTicks; });
+        };
+        const std::uint64_t ticksBefore = ticks();
+        // The user presses Cancel as soon as the reading begins.
+        if (c.cancel)
+            QObject::connect(
+                rig.view, &CPerformanceView::fileReadStarted,
+                [](QProgressDialog* progress) { progress->findChild<QPushButton*>()->click(); });
+        rig.Run(c.command, kDataDir + c.file);
+
+        const bool opened = c.title != nullptr;
+        const bool session = opened && c.command == load;
+        EXPECT_EQ(rig.Title(), opened ? c.title : "ZUTA Session: boot");
+        EXPECT_EQ(rig.LastOpenFile(), kDataDir + (opened ? c.file : "boot.log"));
+        EXPECT_EQ(rig.view->fromRawLog(), !session);
+        EXPECT_EQ(rig.BarText(&CPerformanceControlBar::userEventsEdit), session ? "1" : "0");
+        if (!opened) {
+            EXPECT_EQ(rig.Rows(), rows);
+            EXPECT_EQ(ticks(), ticksBefore);
+        }
+        EXPECT_EQ(rig.view->settings()->armClockMhz, session ? 208.699997f : 200.0f);
+        EXPECT_EQ(rig.host.store.ReadString(FunctionNameMap::kSection, "0"),
+                  session ? "Fn12 , 12" : "");
+        std::array<std::uint32_t, 4> words{};
+        EXPECT_EQ(rig.view->memoryStats()->GetWords(0x3eb, words), session);
+        EXPECT_EQ(words[1], session ? 4096U : 0U);
+        EXPECT_EQ(rig.host.messageBox.shown.size(), c.box != nullptr ? 1U : 0U);
+        if (c.box != nullptr) {
+            EXPECT_EQ(rig.host.messageBox.shown[0].text, c.box);
+            EXPECT_EQ(rig.host.messageBox.shown[0].caption, "Error");
+            EXPECT_EQ(rig.host.messageBox.shown[0].icon, host::MessageIcon::Error);
+        }
+        EXPECT_EQ(std::ranges::any_of(
+                      rig.host.output.Status(),
+                      [](const std::string& line) { return line.starts_with("Cannot "); }),
+                  !opened);
+        EXPECT_FALSE(rig.view->fileBusy());
+        EXPECT_FALSE(rig.view->waitCursorShown());
+    }
+}
+
+TEST(ViewFileCommands, TheTextExportWritesTheRowsAsShown) {
+    Rig rig("session_v2.zuta");
+    const auto [request, save] = rig.Cancel(&CPerformanceView::OnExportText);
+    EXPECT_TRUE(save && request.promptOverwrite);
+    // By name: another order than the identifiers'.
+    emit rig.view->taskList()->horizontalHeader()->sectionClicked(0);
+    const std::vector<std::string> rows = rig.Rows();
+    ASSERT_EQ(rows, (std::vector<std::string>{"0x3eb", "0x7", "0x3ec"}));
+    const std::string path = rig.folder / "table.txt";
+    rig.Run(&CPerformanceView::OnExportText, path);
+    EXPECT_TRUE(rig.host.messageBox.shown.empty());
+
+    std::istringstream lines(test::ReadFileBytes(path));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line + "\n", kTextExportHeader);
+    for (const std::string& id : rows) {
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line.substr(line.find(';') + 1, id.size() + 1), id + ";");
+    }
+    EXPECT_FALSE(std::getline(lines, line));
+
+    const std::string unwritable = rig.folder / "missing/table.txt";
+    rig.Run(&CPerformanceView::OnExportText, unwritable);
+    ASSERT_EQ(rig.host.messageBox.shown.size(), 1U);
+    EXPECT_EQ(rig.host.messageBox.shown[0].text, "Error opening file");
+    EXPECT_EQ(rig.host.messageBox.shown[0].caption, unwritable);
+    EXPECT_EQ(rig.host.messageBox.shown[0].icon, host::MessageIcon::Error);
+}
+
+// Records what it is asked to start and answers as told.
+class RecordingLauncher final : public host::IProcessLauncher {
+public:
+    host::ProcessResult Run(const host::ProcessRequest&) override { return {}; }
+    host::ProcessResult Start(const host::ProcessRequest& request) override {
+        started.push_back(request);
+        host::ProcessResult result;
+        result.started = answer;
+        return result;
+    }
+
+    bool answer = true;
+    std::vector<host::ProcessRequest> started;
+};
+
+using Boxes = std::vector<std::string>; // "caption: text"
+const std::string kUnsupported =
+    "Unsupported version: Unsupported version of VTune executable, only 7.1 version is supported";
+const std::string kCannotStart = "Error: Unable create VTune process";
+
+// Enables the launch as a written data file does, then runs it; the boxes it showed.
+Boxes Launch(test::ViewInHost& rig, const std::string& program, const std::string& dataPath) {
+    rig.view->ShowWaitCursor(true);
+    rig.view->PostNotification(host::kNotifyStatus, host::kCodeVtuneFileCreated);
+    test::RunPostedEvents();
+    EXPECT_FALSE(rig.view->waitCursorShown());
+    EXPECT_TRUE(rig.view->flags().canRunVtune && rig.view->flags().canStart);
+    EXPECT_EQ(rig.host.output.CountStatus("VTune data file created"), 1U);
+    EXPECT_EQ(rig.host.Boxes(), Boxes{"ZUTA: VTune data file created"});
+    rig.host.messageBox.shown.clear();
+    rig.view->settings()->dumpPath = program;
+    rig.view->data()->Write([&](StoreState& state) { state.vtuneDataPath = dataPath; });
+    rig.view->RunCommand(Command::ConvertToVtune);
+    return rig.host.Boxes();
+}
+
+TEST(VtuneLaunchTest, TheVersionDecidesWhetherTheAnalyserStarts) {
+    struct Case {
+        const char* executable; // of the test data
+        bool starts;            // the launcher's answer
+        Boxes boxes;
+    };
+    const Case cases[] = {
+        {"version-7.1.0.123.exe", true, {}},
+        {"version-7.2.0.1.exe", true, {kUnsupported}},
+        {"version-17.1.0.exe", true, {kUnsupported}},
+        {"no-resources.exe", true, {}},
+        {"version-7.1.0.123.exe", false, {kCannotStart}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.executable);
+        const test::TempFolder folder;
+        const std::string program = kDataDir + "exe/" + c.executable;
+        test::ViewInHost rig;
+        RecordingLauncher launcher;
+        launcher.answer = c.starts;
+        rig.host.launcher = &launcher;
+        EXPECT_EQ(Launch(rig, program, folder / "run.tb5"), c.boxes);
+        // A refused version is not started; the rest are, with the data file as the argument.
+        ASSERT_EQ(launcher.started.size(), c.boxes == Boxes{kUnsupported} ? 0U : 1U);
+        if (!launcher.started.empty()) {
+            EXPECT_EQ(launcher.started[0].program, program);
+            EXPECT_EQ(launcher.started[0].arguments, std::vector<std::string>{folder / "run.tb5"});
+        }
+    }
+}
+
+TEST(VtuneLaunchTest, TheAnalyserRunsOnWithItsDataFile) {
+    const test::TempFolder folder;
+    const std::string script = folder / "analyser";
+    const std::string out = folder / "arguments.txt";
+    test::WriteFileBytes(script, "#!/bin/sh\necho \"$#:$1\" > '" + out + ".part'\nmv '" + out +
+                                     ".part' '" + out + "'\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    struct Case {
+        std::string program;
+        std::string dataPath;
+        bool withLauncher;
+        Boxes boxes;
+        std::string arguments; // what the program wrote; empty: it did not run
+    };
+    const Case cases[] = {
+        {script, folder / "session 1.tb5", true, {}, "1:" + (folder / "session 1.tb5") + "\n"},
+        {script, "", true, {}, "0:\n"},
+        // The setting still naming the dump folder, nothing at all, a host that starts nothing.
+        {folder.path().string(), folder / "run.tb5", true, {kCannotStart}, ""},
+        {folder / "missing", folder / "run.tb5", true, {kCannotStart}, ""},
+        {script, folder / "run.tb5", false, {kCannotStart}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program + " " + c.dataPath);
+        std::filesystem::remove(out);
+        test::ViewInHost rig;
+        hostapp::QtProcessLauncher launcher;
+        rig.host.launcher = c.withLauncher ? &launcher : nullptr;
+        EXPECT_EQ(Launch(rig, c.program, c.dataPath), c.boxes);
+        if (!c.arguments.empty()) {
+            ASSERT_TRUE(test::PumpUntil([&] { return std::filesystem::exists(out); }));
+            EXPECT_EQ(test::ReadFileBytes(out), c.arguments);
+        }
+    }
 }
 
 } // namespace

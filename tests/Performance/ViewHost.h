@@ -67,10 +67,10 @@ public:
 };
 
 // The host window as a view sees it: links to a target, a starter of programs and file dialogs
-// when given; message boxes, status lines, the pane's title and the templates given recorded.
+// when given; message boxes, status lines and the templates given recorded.
 class ViewHost final : public host::IHostWindow {
 public:
-    void DockPane(const host::DockPaneRecord& record) override { paneTitle = record.title; }
+    void DockPane(const host::DockPaneRecord&) override {}
     void AddChildFrame(host::WindowHandle) override {}
     void AddDocumentTemplate(std::unique_ptr<host::IDocumentTemplate> documentTemplate) override {
         templates.push_back(std::move(documentTemplate));
@@ -85,6 +85,14 @@ public:
     host::IDataLink* DataLink() override { return link; }
     host::ISenderNameResolver* SenderNameResolver() override { return link; }
 
+    // The message boxes shown, as "caption: text".
+    std::vector<std::string> Boxes() const {
+        std::vector<std::string> boxes;
+        for (const ShownBox& box : messageBox.shown)
+            boxes.push_back(box.caption + ": " + box.text);
+        return boxes;
+    }
+
     host::MemorySettingsStore store;
     RecordingOutput output;
     RecordingMessageBox messageBox;
@@ -92,18 +100,13 @@ public:
     bool withFileDialog = false;
     host::IProcessLauncher* launcher = nullptr;
     link::HostLink* link = nullptr;
-    std::string paneTitle;
     std::vector<std::unique_ptr<host::IDocumentTemplate>> templates;
 };
 
 struct ViewOptions {
-    bool withTarget = false;
-    double agentSeconds = 0.3; // simulated seconds per stream; 0: until "Stop"
-    double agentSpeed = 0.0;
-    std::uint64_t seed = 5;
-    std::vector<agent::Fault> faults;
-    std::string lastOpenFile; // a file of the test data, reopened at the initial update
-    std::function<void(PerformanceSettings&)> adjust;
+    std::optional<agent::AgentOptions> target = {}; // the simulated target's; none: no target
+    std::string lastOpenFile = {}; // a file of the test data, reopened at the initial update
+    std::function<void(PerformanceSettings&)> adjust = {};
 };
 
 inline ViewOptions LastFile(const std::string& name) {
@@ -112,28 +115,23 @@ inline ViewOptions LastFile(const std::string& name) {
     return options;
 }
 
-// With the simulated target; `seconds` 0 streams until "Stop".
+// With the simulated target, its stream held until released; `seconds` 0 streams until "Stop".
 inline ViewOptions Target(double seconds = 0.3, double speed = 0.0) {
     ViewOptions options;
-    options.withTarget = true;
-    options.agentSeconds = seconds;
-    options.agentSpeed = speed;
+    options.target.emplace();
+    options.target->seed = 5;
+    options.target->speed = speed;
+    options.target->duration = seconds;
+    options.target->holdStream = true;
     return options;
 }
 
-// The host's side of one target: the simulated agent behind a loopback link (its stream held
-// until released), or nothing.
+// The host's side of one target: the simulated agent behind a loopback link, or nothing.
 struct TargetRig {
     explicit TargetRig(const ViewOptions& options) {
-        if (!options.withTarget)
+        if (!options.target)
             return;
-        agent::AgentOptions agentOptions;
-        agentOptions.seed = options.seed;
-        agentOptions.speed = options.agentSpeed;
-        agentOptions.duration = options.agentSeconds;
-        agentOptions.holdStream = true;
-        agentOptions.faults = options.faults;
-        agent = std::make_unique<agent::CollectorAgent>(agentOptions);
+        agent = std::make_unique<agent::CollectorAgent>(*options.target);
         std::string error;
         if (agent->Start(error)) {
             link =

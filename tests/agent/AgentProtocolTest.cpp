@@ -14,31 +14,30 @@
 namespace zuta::agent {
 namespace {
 
-// A client that speaks the command link frame by frame.
+// A client that speaks the command link frame by frame, after its first bytes.
 struct Client {
-    explicit Client(std::uint16_t port) {
+    Client(std::uint16_t port, const link::Bytes& greeting) {
         std::string error;
-        stream = link::ConnectTcp("127.0.0.1", port, error);
+        stream = link::ConnectTcp("127.0.0.1", port, error, greeting);
         EXPECT_TRUE(stream) << error;
     }
-    void Send(const link::Bytes& frame) {
-        ASSERT_TRUE(stream->WriteAll(frame.data(), frame.size()));
-    }
+    explicit Client(std::uint16_t port, link::LinkKind kind = link::LinkKind::Command)
+        : Client(port, link::EncodeHello(kind)) {}
+
     void Command(const std::string& command, const wire::Bytes& payload,
                  const std::string& agent = "DataCollector") {
-        Send(link::EncodeCommand(agent, "Collector", command, 0, payload.data(), payload.size()));
+        const link::Bytes frame =
+            link::EncodeCommand(agent, "Collector", command, 0, payload.data(), payload.size());
+        ASSERT_TRUE(stream->WriteAll(frame.data(), frame.size()));
     }
-    // The next frame, or none within the time given.
+    // The next frame; none when the connection closed or nothing came within the time given.
     std::optional<link::Frame> Next(std::chrono::milliseconds within = std::chrono::seconds(10)) {
         const auto deadline = std::chrono::steady_clock::now() + within;
-        while (pending.empty() && std::chrono::steady_clock::now() < deadline) {
-            std::uint8_t buffer[4096];
+        std::uint8_t buffer[4096];
+        while (!closed && pending.empty() && std::chrono::steady_clock::now() < deadline) {
             const long n = stream->Read(buffer, sizeof buffer, 50);
-            if (n < 0)
-                break;
-            if (n > 0) {
-                EXPECT_TRUE(parser.Feed(buffer, static_cast<std::size_t>(n), pending));
-            }
+            closed = n < 0;
+            EXPECT_TRUE(closed || parser.Feed(buffer, static_cast<std::size_t>(n), pending));
         }
         if (pending.empty())
             return std::nullopt;
@@ -46,45 +45,35 @@ struct Client {
         pending.erase(pending.begin());
         return frame;
     }
-    // The type of the agent message in `frame`, its payload put in `payload`; none when the frame
-    // holds no agent message.
-    static std::optional<std::uint32_t> MessageType(const link::Frame& frame,
-                                                    wire::Bytes* payload = nullptr) {
-        const auto body = link::DecodeMessage(frame.body);
-        if (frame.type != static_cast<std::uint8_t>(link::FrameType::Message) || !body ||
-            body->message.size() < wire::kMessagePayloadOffset)
+    // The type of the agent message in the next frame, its payload put in `payload`; none when
+    // that frame holds no agent message.
+    std::optional<std::uint32_t> NextMessage(wire::Bytes* payload = nullptr) {
+        const auto frame = Next();
+        if (!frame || frame->type != static_cast<std::uint8_t>(link::FrameType::Message))
+            return std::nullopt;
+        const auto body = link::DecodeMessage(frame->body);
+        if (!body || body->message.size() < wire::kMessagePayloadOffset)
             return std::nullopt;
         if (payload != nullptr)
             payload->assign(body->message.begin() + wire::kMessagePayloadOffset,
                             body->message.end());
         return wire::ReadU32(body->message.data() + wire::kMessageTypeOffset);
     }
-    // The type of the agent message in the next frame.
-    std::optional<std::uint32_t> NextMessageType(wire::Bytes* payload = nullptr) {
-        const auto frame = Next();
-        return frame ? MessageType(*frame, payload) : std::nullopt;
-    }
-    // True once a message of `type` arrives; false when the frames stop first.
+    // True once a message of `type` arrives; false when the messages stop first.
     bool AwaitMessage(std::uint32_t type) {
-        while (const auto frame = Next())
-            if (MessageType(*frame) == type)
+        for (auto got = NextMessage(); got; got = NextMessage())
+            if (*got == type)
                 return true;
         return false;
     }
-    // True once the agent closed the connection, false when it is still open after a while.
-    bool Closed() {
-        std::uint8_t buffer[4096];
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (stream->Read(buffer, sizeof buffer, 50) < 0)
-                return true;
-        }
-        return false;
-    }
+    // True once the agent closed the connection (after what it sent before), false when it is
+    // still open after a while.
+    bool Closed() { return Next() ? Closed() : closed; }
 
     link::ByteStreamPtr stream;
     link::FrameParser parser;
     std::vector<link::Frame> pending;
+    bool closed = false;
 };
 
 struct Served {
@@ -104,55 +93,46 @@ struct Served {
     std::unique_ptr<CollectorAgent> agent;
 };
 
-TEST(AgentProtocol, AnnouncesItsIdentityAndAnswersStartWithTheTaskList) {
+TEST(AgentProtocol, AnnouncesItsIdentityAndAnswersOnlyItsOwnCommands) {
     Served served;
     Client client(served.agent->port());
-    client.Send(link::EncodeHello(link::LinkKind::Command));
     const auto sender = client.Next();
-    ASSERT_TRUE(sender && link::DecodeSender(sender->body));
-    EXPECT_EQ(link::DecodeSender(sender->body)->name, "DATA_COLLECTOR");
+    ASSERT_TRUE(sender);
+    EXPECT_EQ(link::DecodeSender(sender->body).value().name, "DATA_COLLECTOR");
 
-    client.Command("Start", wire::StartPayload(0x1000, 0x2000, 2));
-    wire::Bytes payload;
-    ASSERT_EQ(client.NextMessageType(&payload), wire::kMsgTaskInfo);
-    ASSERT_EQ(client.NextMessageType(&payload), wire::kMsgProbeWords);
-    EXPECT_EQ(payload, wire::WordsPayload({0x1000, 0x2000, 2}));
-    ASSERT_EQ(client.NextMessageType(&payload), wire::kMsgExtraWords);
-    EXPECT_EQ(payload.size(), wire::kExtraWordCount * 4);
-
+    // A command for another agent and a request for a task it does not have go unanswered.
+    client.Command("Start", wire::StartPayload(0, 0, 0), "SomeoneElse");
+    client.Command("TaskInfo", wire::TaskInfoRequestPayload(200));
     client.Command("TaskInfo", wire::TaskInfoRequestPayload(1));
-    ASSERT_EQ(client.NextMessageType(&payload), wire::kMsgTcbBlock);
+    wire::Bytes payload;
+    ASSERT_EQ(client.NextMessage(&payload), wire::kMsgTcbBlock);
     EXPECT_EQ(payload.size(), 168u);
     EXPECT_EQ(std::string(payload.begin() + 16, payload.begin() + 23), "L1_Task");
+    EXPECT_EQ(served.agent->streamsStarted(), 0u);
+    EXPECT_EQ(served.agent->Commands().size(), 3u);
 
+    client.Command("Start", wire::StartPayload(0x1000, 0x2000, 2));
+    ASSERT_EQ(client.NextMessage(&payload), wire::kMsgTaskInfo);
+    ASSERT_EQ(client.NextMessage(&payload), wire::kMsgProbeWords);
+    EXPECT_EQ(payload, wire::WordsPayload({0x1000, 0x2000, 2}));
+    ASSERT_EQ(client.NextMessage(&payload), wire::kMsgExtraWords);
+    EXPECT_EQ(payload.size(), wire::kExtraWordCount * 4);
     client.Command("Stop", {});
     ASSERT_TRUE(served.agent->WaitStreamEnded(std::chrono::seconds(10)));
 }
 
-TEST(AgentProtocol, IgnoresCommandsForAnotherAgentAndUnknownTasks) {
+TEST(AgentProtocol, ClosesAConnectionWithoutGreetingAndServesOthersMeanwhile) {
     Served served;
-    Client client(served.agent->port());
-    client.Send(link::EncodeHello(link::LinkKind::Command));
-    ASSERT_TRUE(client.Next()); // the sender name
-    client.Command("Start", wire::StartPayload(0, 0, 0), "SomeoneElse");
-    client.Command("TaskInfo", wire::TaskInfoRequestPayload(200));
-    client.Command("TaskInfo", wire::TaskInfoRequestPayload(2));
-    // Only the last command is answered.
-    ASSERT_EQ(client.NextMessageType(), wire::kMsgTcbBlock);
-    EXPECT_EQ(served.agent->streamsStarted(), 0u);
-    EXPECT_EQ(served.agent->Commands().size(), 3u);
-}
-
-TEST(AgentProtocol, ServesANewConnectionWhileOthersStaySilent) {
-    Served served;
-    Client silent1(served.agent->port());
-    Client silent2(served.agent->port());
-    Client client(served.agent->port());
-    client.Send(link::EncodeHello(link::LinkKind::Command));
+    const std::uint16_t port = served.agent->port();
+    Client silent1(port, link::Bytes{});
+    Client silent2(port, link::Bytes{});
+    Client rude(port, link::Bytes{'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0, 0});
+    Client client(port);
     // Well within the time the agent grants a connection for its greeting.
     const auto sender = client.Next(std::chrono::milliseconds(1500));
     ASSERT_TRUE(sender);
     EXPECT_EQ(sender->type, static_cast<std::uint8_t>(link::FrameType::Sender));
+    EXPECT_TRUE(rude.Closed()) << "the agent closes the connection instead of answering";
 }
 
 // The collection belongs to the connection that started it: a later connection can take neither
@@ -160,24 +140,20 @@ TEST(AgentProtocol, ServesANewConnectionWhileOthersStaySilent) {
 TEST(AgentProtocol, AnotherConnectionCannotTakeOverARunningCollection) {
     Served served;
     Client owner(served.agent->port());
-    owner.Send(link::EncodeHello(link::LinkKind::Command));
     ASSERT_TRUE(owner.Next()); // the sender name
-    Client data(served.agent->port());
-    data.Send(link::EncodeHello(link::LinkKind::Data));
+    Client data(served.agent->port(), link::LinkKind::Data);
     // The data link is greeted on a thread of its own: the stream must not begin before it.
     ASSERT_TRUE(test::WaitUntil([&] { return served.dataLinks.load() == 1; }));
     owner.Command("Start", wire::StartPayload(0, 0, 0));
-    ASSERT_EQ(owner.NextMessageType(), wire::kMsgTaskInfo);
+    ASSERT_EQ(owner.NextMessage(), wire::kMsgTaskInfo);
     served.agent->ReleaseStream();
     std::uint8_t buffer[256];
     ASSERT_TRUE(test::WaitUntil([&] { return data.stream->Read(buffer, sizeof buffer, 50) > 0; }))
         << "the collection streams to its data link";
 
     Client intruder(served.agent->port());
-    intruder.Send(link::EncodeHello(link::LinkKind::Command));
     intruder.Command("Stop", {});
-    Client intruderData(served.agent->port());
-    intruderData.Send(link::EncodeHello(link::LinkKind::Data));
+    Client intruderData(served.agent->port(), link::LinkKind::Data);
     EXPECT_TRUE(intruder.Closed());
     EXPECT_TRUE(intruderData.Closed());
     EXPECT_FALSE(served.agent->WaitStreamEnded(std::chrono::milliseconds(200)));
@@ -188,13 +164,6 @@ TEST(AgentProtocol, AnotherConnectionCannotTakeOverARunningCollection) {
     EXPECT_GT(data.stream->Read(buffer, sizeof buffer, 1000), 0);
     owner.Command("Stop", {});
     EXPECT_TRUE(served.agent->WaitStreamEnded(std::chrono::seconds(10)));
-}
-
-TEST(AgentProtocol, RefusesAConnectionWithoutGreeting) {
-    Served served;
-    Client client(served.agent->port());
-    client.Send({'h', 'e', 'l', 'l', 'o', '\n', 0, 0, 0, 0});
-    EXPECT_TRUE(client.Closed()) << "the agent closes the connection instead of answering";
 }
 
 TEST(AgentProtocol, FaultNames) {

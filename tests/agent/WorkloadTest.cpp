@@ -28,8 +28,7 @@ bool SameEvents(const std::vector<WorkloadEvent>& a, const std::vector<WorkloadE
     const auto key = [](const WorkloadEvent& e) {
         return std::tie(e.time, e.kind, e.number, e.value, e.entity);
     };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](const auto& x, const auto& y) { return key(x) == key(y); });
+    return std::ranges::equal(a, b, {}, key, key);
 }
 
 TEST(Workload, SameSeedSameScheduleWhateverTheSlicing) {
@@ -49,27 +48,22 @@ TEST(Workload, EventsAreOrderedAndFunctionCallsNestPerRunner) {
     for (const WorkloadEvent& e : events) {
         ASSERT_GE(e.time, last);
         last = e.time;
-        switch (e.kind) {
-        case EventKind::TaskSwitch:
-        case EventKind::IrqSwitch:
+        if (e.kind == EventKind::TaskSwitch || e.kind == EventKind::IrqSwitch) {
             ASSERT_NE(e.entity, running) << "a switch to whoever runs already";
             running = e.entity;
-            break;
-        case EventKind::FunctionEnter:
-            ASSERT_EQ(e.entity, running);
-            stacks[e.entity].push_back(e.number);
-            ASSERT_LE(stacks[e.entity].size(), 2u);
-            break;
-        case EventKind::FunctionExit:
-            ASSERT_EQ(e.entity, running);
-            ASSERT_FALSE(stacks[e.entity].empty());
-            ASSERT_EQ(stacks[e.entity].back(), e.number);
-            stacks[e.entity].pop_back();
-            break;
-        case EventKind::UserEvent:
-            ASSERT_EQ(e.entity, running);
+            continue;
+        }
+        ASSERT_EQ(e.entity, running);
+        std::vector<std::uint8_t>& stack = stacks[e.entity];
+        if (e.kind == EventKind::FunctionEnter) {
+            stack.push_back(e.number);
+            ASSERT_LE(stack.size(), 2u);
+        } else if (e.kind == EventKind::FunctionExit) {
+            ASSERT_FALSE(stack.empty());
+            ASSERT_EQ(stack.back(), e.number);
+            stack.pop_back();
+        } else {
             ++userEvents;
-            break;
         }
     }
     EXPECT_GT(userEvents, 10u);

@@ -66,11 +66,14 @@ struct SessionRig {
 
 TEST(CollectionSession, OpensEveryKindAndSavesWhatReloadsTheSame) {
     SessionRig rig;
+    // A capture replays with the link ports it holds unless the settings' are asked for.
+    rig.session->settings().diagPort = 5;
+    rig.session->settings().tlnPort = 7;
+    const std::string capture = ZUTA_EXAMPLES_DIR "/modem-full.zcap";
     const std::string upper = rig.folder / "S2.ZUTA";
     std::filesystem::copy_file(kData + "/files/session_v2.zuta", upper);
     std::string error;
-    for (const std::string& path :
-         {upper, kData + "/files/boot.log", std::string(ZUTA_EXAMPLES_DIR "/modem-full.zcap")}) {
+    for (const std::string& path : {upper, kData + "/files/boot.log", capture}) {
         ASSERT_TRUE(rig.session->Open(path, error)) << path << ": " << error;
         const std::string table = rig.TableText();
         EXPECT_FALSE(table.empty()) << path;
@@ -84,25 +87,19 @@ TEST(CollectionSession, OpensEveryKindAndSavesWhatReloadsTheSame) {
             EXPECT_EQ(other.TableText(), table) << path;
         }
     }
+    rig.session->SetReplayPortsFromSettings(true);
+    ASSERT_TRUE(rig.session->Open(capture, error)) << error;
+    EXPECT_EQ(rig.session->data().Read([](const StoreState& s) { return s.samples.size(); }), 0u);
 }
 
-TEST(CollectionSession, ACaptureReplaysWithItsOwnPortsUnlessTheSettingsAreAsked) {
-    for (const bool fromSettings : {false, true}) {
-        SessionRig rig;
-        rig.session->settings().diagPort = 5;
-        rig.session->settings().tlnPort = 7;
-        rig.session->SetReplayPortsFromSettings(fromSettings);
-        std::string error;
-        ASSERT_TRUE(rig.session->Open(ZUTA_EXAMPLES_DIR "/modem-full.zcap", error)) << error;
-        const std::size_t samples =
-            rig.session->data().Read([](const StoreState& s) { return s.samples.size(); });
-        EXPECT_EQ(samples == 0, fromSettings) << samples;
-    }
-}
-
-TEST(CollectionSession, AFileThatEndsEarlyLoadsWhatItHoldsAndWarns) {
+TEST(CollectionSession, RefusesWhatItCannotOpenAndWarnsOfAFileThatEndsEarly) {
     SessionRig rig;
     std::string error;
+    for (const std::string name : {"notes.txt", "missing.zuta"}) {
+        EXPECT_FALSE(rig.session->Open(rig.folder / name, error));
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+    // What the file holds is loaded.
     ASSERT_TRUE(rig.session->Open(kData + "/files/bad/truncated.zuta", error)) << error;
     ASSERT_EQ(rig.session->warnings().size(), 1u);
     EXPECT_NE(rig.session->warnings()[0].find("the file ends after 2 of 5 events"),
@@ -111,15 +108,6 @@ TEST(CollectionSession, AFileThatEndsEarlyLoadsWhatItHoldsAndWarns) {
     // The next open starts without the warnings of the last.
     ASSERT_TRUE(rig.session->Open(kData + "/files/session_v2.zuta", error)) << error;
     EXPECT_TRUE(rig.session->warnings().empty());
-}
-
-TEST(CollectionSession, RefusesWhatItCannotOpen) {
-    SessionRig rig;
-    std::string error;
-    EXPECT_FALSE(rig.session->Open(rig.folder / "notes.txt", error));
-    EXPECT_NE(error.find("notes.txt"), std::string::npos) << error;
-    EXPECT_FALSE(rig.session->Open(rig.folder / "missing.zuta", error));
-    EXPECT_NE(error.find("missing.zuta"), std::string::npos) << error;
 }
 
 TEST(CollectionSession, WithoutLinksStartSaysTheTargetIsNotConnected) {

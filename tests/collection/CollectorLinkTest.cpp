@@ -70,10 +70,8 @@ public:
         return true;
     }
     void UnregisterReceiver(void* context) override {
-        if (receive_ == nullptr || context_ != context)
-            return;
-        receive_ = nullptr;
-        sent.push_back({"unregister", 0, {}});
+        if (context_ == context)
+            receive_ = nullptr;
     }
     bool SenderName(std::uint16_t idA, std::uint16_t idB, std::string& name) const override {
         const auto found = names.find({idA, idB});
@@ -130,13 +128,18 @@ wire::Bytes TaskInfo(std::uint16_t a = kAgentA, std::uint16_t b = kAgentB,
         linkKind);
 }
 
-// Two task switches in full mode, framed: idle, then L1_Task (which closes one idle run).
-wire::Bytes TwoSwitches() {
+// Two task switches in full mode: idle, then L1_Task (which closes one idle run of 160 ticks).
+wire::Bytes TwoSwitchRecords() {
     wire::Bytes payload;
     wire::AppendFullRecord(payload, RecordKind::TaskSwitch, 0, 1, 2, 3, 4);
     wire::AppendFullRecord(payload, RecordKind::TaskSwitch, 1, 100, 50, 80, 10);
+    return payload;
+}
+
+// The same records framed, as the data link carries them.
+wire::Bytes TwoSwitches() {
     wire::Bytes framed;
-    wire::FrameWriter().Append(framed, payload);
+    wire::FrameWriter().Append(framed, TwoSwitchRecords());
     return framed;
 }
 
@@ -158,20 +161,38 @@ struct ControllerRig {
     std::unique_ptr<CollectionController> controller;
 };
 
-TEST(CollectorLink, DataBeforeTheFirstAcceptedMessageIsDropped) {
+TEST(CollectorLink, NothingIsTakenInBeforeTheAgentAnswersOnItsPort) {
     ControllerRig rig;
+    FakeLink& link = rig.link;
     ASSERT_TRUE(rig.controller->Start());
-    rig.link.Block(TwoSwitches());
+    // Data on either path before the answer is dropped.
+    link.Block(TwoSwitches());
+    link.Message(wire::Unframed(TwoSwitchRecords()), 1);
     EXPECT_EQ(rig.store.data.GetTaskCount(), 0u);
-    // Only messages of kinds 0 and 4 count as the agent's answer.
-    rig.link.Message(TaskInfo(kAgentA, kAgentB, 1));
-    rig.link.Message(TaskInfo(kAgentA, kAgentB, 2));
-    EXPECT_FALSE(rig.controller->endpoint().started());
-    rig.link.Message(TaskInfo(kAgentA, kAgentB, wire::kLinkKindData));
+    struct Refused {
+        const char* what;
+        wire::Bytes message;
+        std::uint32_t port;
+    };
+    const Refused refused[] = {
+        {"on another port", TaskInfo(), 7},
+        {"too short to name its sender", {0, 0, 0, 0, 0x31, 0}, 0},
+        // Only messages of kinds 0 and 4 count as the agent's answer.
+        {"link kind 1", TaskInfo(kAgentA, kAgentB, 1), 0},
+        {"link kind 2", TaskInfo(kAgentA, kAgentB, 2), 0},
+    };
+    for (const Refused& r : refused) {
+        link.Message(r.message, r.port);
+        EXPECT_FALSE(rig.controller->endpoint().started()) << r.what;
+    }
+    link.Message(TaskInfo(kAgentA, kAgentB, wire::kLinkKindData));
     EXPECT_TRUE(rig.controller->endpoint().started());
     EXPECT_EQ(rig.store.view.refreshNow.load(), 1);
-    rig.link.Block(TwoSwitches());
-    EXPECT_EQ(rig.IdleRuns(), 1u);
+    link.Block(TwoSwitches());
+    EXPECT_EQ(TaskOf(rig.store.data, 1000).ticks, 160u);
+    // Messages on the data-link port carry the same records unframed.
+    link.Message(wire::Unframed(TwoSwitchRecords()), 1);
+    EXPECT_EQ(TaskOf(rig.store.data, 1000).ticks, 320u);
 }
 
 TEST(CollectorLink, IdentityIsCheckedOnceAndKeptUntilStop) {
@@ -200,52 +221,7 @@ TEST(CollectorLink, IdentityIsCheckedOnceAndKeptUntilStop) {
     EXPECT_EQ(rig.store.view.CountCommand(host::kNotifyShowTcb), 1u);
 }
 
-TEST(CollectorLink, NothingIsAcceptedWithoutResolverViewOrOnAnotherPort) {
-    StoreRig store;
-    FakeLink link;
-    {
-        CollectorLink endpoint(link, store.data, nullptr);
-        endpoint.SetView(&store.view);
-        endpoint.SetActive(true);
-        link.Message(TaskInfo());
-        EXPECT_FALSE(endpoint.started()) << "no resolver";
-    }
-    CollectorLink endpoint(link, store.data, &link);
-    endpoint.SetActive(true);
-    link.Message(TaskInfo());
-    EXPECT_FALSE(endpoint.started()) << "no view yet";
-    endpoint.SetView(&store.view);
-    endpoint.SetActive(false);
-    link.Message(TaskInfo());
-    EXPECT_FALSE(endpoint.started()) << "no collection of its own runs";
-    endpoint.SetActive(true);
-    link.Message(TaskInfo(), 7);
-    EXPECT_FALSE(endpoint.started());
-    link.Message(wire::Bytes{0, 0, 0, 0, 0x31, 0}); // too short to name its sender
-    EXPECT_FALSE(endpoint.started());
-    link.Message(TaskInfo());
-    EXPECT_TRUE(endpoint.started());
-}
-
-TEST(CollectorLink, DataPortMessagesCarryUnframedData) {
-    StoreRig store;
-    FakeLink link;
-    CollectorLink endpoint(link, store.data, &link);
-    endpoint.SetView(&store.view);
-    endpoint.SetActive(true);
-    endpoint.SetPorts(0, 1);
-    store.data.StartCollection();
-    wire::Bytes payload;
-    wire::AppendFullRecord(payload, RecordKind::TaskSwitch, 0, 1, 2, 3, 4);
-    wire::AppendFullRecord(payload, RecordKind::TaskSwitch, 1, 100, 50, 80, 10);
-    link.Message(wire::Unframed(payload), 1);
-    EXPECT_EQ(store.data.GetTaskCount(), 0u) << "before the agent answered";
-    link.Message(TaskInfo());
-    link.Message(wire::Unframed(payload), 1);
-    EXPECT_EQ(TaskOf(store.data, 1000).ticks, 160u);
-}
-
-TEST(CollectionController, StartResetsTheStoreAndTakesNothingInBeforeItSendsStart) {
+TEST(CollectionController, StartResetsTheStoreWakesTheDataPortAndSendsStartLast) {
     ControllerRig rig;
     rig.store.data.AddOrUpdateTask("Left", 1005, 0);
     // A late answer of an earlier run, arriving as the receiver is registered.
@@ -265,45 +241,36 @@ TEST(CollectionController, StartResetsTheStoreAndTakesNothingInBeforeItSendsStar
     EXPECT_EQ(simple.link.Names(),
               (std::vector<std::string>{"register", "ConfigData", "raw", "Start"}));
     EXPECT_EQ(simple.link.sent[3].payload, wire::StartPayload(0xD0800000u, 0xD0FFFFFFu, 2));
-}
 
-TEST(CollectionController, WakeUpByteGoesOutOnTheDataLinkPort) {
-    struct Case {
-        std::uint32_t tlnPort;
-        std::uint32_t maskDuringSend;
-    };
-    for (const Case c : {Case{0, 0x02}, Case{3, 0x10}, Case{5, 0x40}}) {
-        SCOPED_TRACE(c.tlnPort);
-        ControllerRig rig;
-        rig.store.settings.tlnPort = c.tlnPort;
-        rig.controller->endpoint().SetPortMask(0x40);
-        ASSERT_TRUE(rig.controller->Start());
-        ASSERT_EQ(rig.link.sent[1].what, "raw");
-        EXPECT_EQ(rig.link.sent[1].payload, wire::Bytes{0xAA});
-        EXPECT_EQ(rig.link.sent[1].portMask, c.maskDuringSend);
-        EXPECT_EQ(rig.controller->endpoint().PortMask(), 0x40u) << "the mask is put back";
+    // The wake-up byte goes out on the data-link port (ports above 3 keep the mask), and the
+    // mask is put back.
+    for (const auto& [tlnPort, maskDuringSend] :
+         {std::pair{0u, 0x02u}, std::pair{3u, 0x10u}, std::pair{5u, 0x40u}}) {
+        SCOPED_TRACE(tlnPort);
+        ControllerRig wake;
+        wake.store.settings.tlnPort = tlnPort;
+        wake.controller->endpoint().SetPortMask(0x40);
+        ASSERT_TRUE(wake.controller->Start());
+        EXPECT_EQ(wake.link.sent[1].payload, wire::Bytes{0xAA});
+        EXPECT_EQ(wake.link.sent[1].portMask, maskDuringSend);
+        EXPECT_EQ(wake.controller->endpoint().PortMask(), 0x40u);
     }
 }
 
-TEST(CollectionController, TaskInfoOnlyForTaskRowsDuringACollection) {
+TEST(CollectionController, TaskInfoForTaskRowsUntilTheFirstCorruptedBatchEndsTheCollection) {
     ControllerRig rig;
     rig.Collect();
     EXPECT_FALSE(rig.controller->SendTaskInfoRequest(1020)); // HISR
     EXPECT_FALSE(rig.controller->SendTaskInfoRequest(1050)); // unknown
     ASSERT_TRUE(rig.controller->SendTaskInfoRequest(1001));
     EXPECT_EQ(rig.link.sent.back().payload, wire::TaskInfoRequestPayload(1));
-    rig.controller->Stop();
-    EXPECT_FALSE(rig.controller->SendTaskInfoRequest(1001));
-}
-
-TEST(CollectionController, TheFirstOfSeveralCorruptedBatchesEndsTheCollection) {
-    ControllerRig rig;
-    rig.Collect();
+    // Several bad batches may be queued: the first ends the collection, what came before stays.
     EXPECT_TRUE(rig.controller->HandleStatusNotification(host::kCodeCorruptedData));
     EXPECT_TRUE(rig.controller->HandleStatusNotification(host::kCodeCorruptedData));
     EXPECT_FALSE(rig.controller->collecting());
     EXPECT_EQ(rig.store.output.CountStatus("Corrupted data received"), 1u);
-    EXPECT_EQ(rig.IdleRuns(), 1u) << "what came before is kept";
+    EXPECT_EQ(rig.IdleRuns(), 1u);
+    EXPECT_FALSE(rig.controller->SendTaskInfoRequest(1001));
 }
 
 TEST(CollectionController, OneCollectionAtATimeOnASharedLink) {

@@ -12,23 +12,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(TaskTableColumnsTest, CounterSchemesAndSimpleMode) {
-    struct Case {
-        std::uint32_t cpuType;
-        bool simple;
-        std::size_t count;
-        const char* last;
-    };
-    for (const Case c :
-         {Case{1, false, 11, "MHz"}, Case{0, false, 8, "Event 3"}, Case{0, true, 8, "Event 3"},
-          Case{1, true, 4, "Active Time"}, Case{2, false, 4, "Active Time"}}) {
-        SCOPED_TRACE(std::to_string(c.cpuType) + (c.simple ? " simple" : ""));
-        const auto columns = TaskTable::ColumnsFor(c.cpuType, c.simple);
-        ASSERT_EQ(columns.size(), c.count);
-        EXPECT_EQ(columns.back().title, c.last);
-    }
-}
-
 TEST(FormatPercentTest, WholeAndHundredths) {
     struct Case {
         std::uint64_t total;
@@ -92,19 +75,13 @@ protected:
     StatisticsOptions options{false, false, 208.7f};
 };
 
-TEST_F(TaskTableTest, RowsListTasksHisrsAndIrqsInStoreOrder) {
-    EXPECT_EQ(table.RebuildRows(data).Text(), "2 / 1 / 1");
-    EXPECT_EQ(Names(), "IRQ7|Alpha|beta|Timer_HISR");
-    EXPECT_EQ(Row(1), "Alpha|0x3e9|0|0|0|0|0|0|0|0|");
-    EXPECT_THAT(table.IdTexts(), ElementsAre("0x7", "0x3e9", "0x3ea", "0x3eb"));
-}
-
 TEST_F(TaskTableTest, FiguresByViewClockAndCounterScheme) {
     struct Case {
         std::uint32_t cpuType;
         StatisticsOptions options;
         std::size_t row;
         const char* cells;
+        bool simple = false;
     };
     const Case cases[] = {
         // 3 / 40 in double precision; clock 208.
@@ -118,20 +95,28 @@ TEST_F(TaskTableTest, FiguresByViewClockAndCounterScheme) {
         // Without a clock the last column is the share of all ticks; 40 / 20000 is 0.00 MIPS.
         {1, {false, false, 0.0f}, 2, "beta|0x3ea|3|5000|40|7|3|0.07|125.00|0.00|0.25"},
         {1, {false, true, 0.0f}, 2, "beta|0x3ea|3|5000|40|7|3|0.07|125.00|20.00|2500.00"},
-        // XScale event 3 is the miss rate.
+        // XScale event 3 is the miss rate; its counters stay in simple mode.
         {0, {false, false, 208.7f}, 2, "beta|0x3ea|3|5000|40|7|3|0.07"},
+        {0, {false, false, 208.7f}, 2, "beta|0x3ea|3|5000|40|7|3|0.07", true},
+        // Simple mode, or a core without counters: the run count and the active time.
+        {1, {false, false, 208.7f}, 2, "beta|0x3ea|3|5000", true},
+        {2, {false, false, 208.7f}, 2, "beta|0x3ea|3|5000"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.cells);
-        table.BuildColumns(c.cpuType, false);
+        SCOPED_TRACE(std::to_string(c.cpuType) + (c.simple ? " simple " : " ") + c.cells);
+        table.BuildColumns(c.cpuType, c.simple);
         table.RebuildRows(data);
         table.RefreshStatistics(data, c.options);
         EXPECT_EQ(Row(c.row), c.cells);
     }
 }
 
-TEST_F(TaskTableTest, RowsKeepTheirCellsWhenTheTaskIsGoneOrTheColumnsChange) {
-    table.RebuildRows(data);
+TEST_F(TaskTableTest, RowsListTasksInStoreOrderAndKeepTheirCellsUntilRebuilt) {
+    EXPECT_EQ(table.RebuildRows(data).Text(), "2 / 1 / 1");
+    EXPECT_EQ(Names(), "IRQ7|Alpha|beta|Timer_HISR");
+    EXPECT_EQ(Row(1), "Alpha|0x3e9|0|0|0|0|0|0|0|0|");
+    EXPECT_THAT(table.IdTexts(), ElementsAre("0x7", "0x3e9", "0x3ea", "0x3eb"));
+    // Cells stay when the columns change or the task is gone.
     table.RefreshStatistics(data, options);
     table.BuildColumns(1, true);
     EXPECT_EQ(Row(2), "beta|0x3ea|3|5000");

@@ -17,8 +17,8 @@ namespace zuta::test {
 class RecordingView : public BasicRecordingSink<ICollectionView> {
 public:
     void RefreshTableNow() override { ++refreshNow; }
-    void RunNewTaskData() override { ++newTaskData; }
-    void ArmTableRefresh() override { ++armRefresh; }
+    void RunNewTaskData() override {}
+    void ArmTableRefresh() override {}
 
     // Hands every status notification not handled yet to the controller, as the view's window
     // thread does with its queued messages. Called from the test's thread only.
@@ -31,8 +31,6 @@ public:
     }
 
     std::atomic<int> refreshNow{0};
-    std::atomic<int> newTaskData{0};
-    std::atomic<int> armRefresh{0};
 
 private:
     std::size_t dispatched_ = 0;
@@ -54,15 +52,13 @@ struct StoreRig : StoreServices {
     // What collection control needs, over these links.
     CollectionServices Collection(host::ICommandLink* commandLink, host::IDataLink* dataLink,
                                   host::ISenderNameResolver* resolver) {
-        CollectionServices services;
-        services.data = &data;
-        services.settings = &settings;
-        services.output = &output;
-        services.commandLink = commandLink;
-        services.dataLink = dataLink;
-        services.resolver = resolver;
-        services.view = &view;
-        return services;
+        return {.data = &data,
+                .settings = &settings,
+                .output = &output,
+                .commandLink = commandLink,
+                .dataLink = dataLink,
+                .resolver = resolver,
+                .view = &view};
     }
 
     RecordingView view;

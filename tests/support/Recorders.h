@@ -73,10 +73,9 @@ public:
     // Position of the first status line equal to `text` at or after `from`, or npos.
     std::size_t IndexOf(const std::string& text, std::size_t from = 0) const {
         const std::vector<std::string> lines = Status();
-        for (std::size_t i = from; i < lines.size(); ++i) {
+        for (std::size_t i = from; i < lines.size(); ++i)
             if (lines[i] == text)
                 return i;
-        }
         return std::string::npos;
     }
     // The raw text in the pieces it was written in.

@@ -22,14 +22,12 @@ struct StoreServices {
     // Initialises the store with these services, as the view does, and lets a finished
     // collection close at once.
     void Connect(CPerformanceData& data, host::INotificationSink& notify) {
-        CPerformanceData::Services services;
-        services.settings = &settings;
-        services.memoryStats = &memory;
-        services.notify = &notify;
-        services.output = &output;
-        services.settingsStore = &store;
-        services.messageBox = &box;
-        data.Initialise(services);
+        data.Initialise({.settings = &settings,
+                         .memoryStats = &memory,
+                         .notify = &notify,
+                         .output = &output,
+                         .settingsStore = &store,
+                         .messageBox = &box});
         data.SetFinishDelay(std::chrono::milliseconds(0));
     }
 

@@ -2,20 +2,19 @@
 #include "support/SilentTarget.h"
 #include "support/TempFolder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using zuta::test::ReadFileBytes;
-using zuta::test::TempFolder;
 
 using Result = zuta::test::CliResult;
 
@@ -25,41 +24,66 @@ protected:
 
     // Runs zuta with its own settings file in the test folder.
     Result Run(const std::string& args) { return zuta::test::RunCli(ZUTA_CLI, dir_, args); }
-    TempFolder dir_{"zuta-cli"};
+    zuta::test::TempFolder dir_{"zuta-cli"};
 };
 
 const std::string kCapture = ZUTA_EXAMPLES_DIR "/modem-full.zcap";
+const std::string kData = ZUTA_TEST_DATA_DIR "/tools/";
 
-TEST_F(Cli, ReplayOfTheExampleCapturePrintsTheExpectedTable) {
-    const Result r = Run("replay -q '" + kCapture + "'");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, ReadFileBytes(ZUTA_TEST_DATA_DIR "/tools/modem-full.table.txt"));
+// Each command's whole output for a fixed input, against the file beside the input.
+TEST_F(Cli, CommandsWriteTheirGoldenOutput) {
+    struct Case {
+        std::string args;
+        const char* golden;
+        const char* written = nullptr; // the file the command writes, else its standard output
+    };
+    const Case cases[] = {
+        {"replay -q '" + kCapture + "'", "modem-full.table.txt"},
+        // The sessions command shares its loading and cutting with check and diff.
+        {"sessions -q '" + kCapture + "' --json", "modem-full.sessions.json"},
+        // Nested calls, an exit with no call open, a call across task switches whose positions
+        // pass 32 bits, and enters that nothing closes.
+        {"calls '" + kData + "calls-small.zuta' --json", "calls-small.calls.json"},
+        {"calls '" + kData + "calls-none.zuta' --json", "calls-none.calls.json"},
+        // Two sessions, nested calls, a call across an IRQ, a user event with calls after it (which
+        // the run's graph sample leaves out), a name that is not UTF-8 and a run of a task the file
+        // does not name.
+        {"trace '" + kData + "trace-small.zuta' -o -", "trace-small.trace.json"},
+        {"trace '" + kData + "trace-small.zuta' -o small.json", "trace-small.trace.json",
+         "small.json"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Run(c.args);
+        ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(c.written != nullptr ? ReadFileBytes(dir_ / c.written) : r.out,
+                  ReadFileBytes(kData + c.golden))
+            << c.args;
+    }
 }
 
-TEST_F(Cli, DumpOfTheExampleCapture) {
-    const Result r = Run("dump -q '" + kCapture + "'");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto json = nlohmann::json::parse(r.out);
-    EXPECT_EQ(json["idleTaskId"], 1000);
-    EXPECT_GT(json["samples"].size(), 1000u);
-    EXPECT_EQ(json["pendingEvents"].size(), 0u);
-    // The collector's raw data blocks are echoed as text.
-    EXPECT_NE(json["rawText"].get<std::string>().find("Data ID "), std::string::npos);
-}
-
+// A replayed session converts to the same bytes, and exports to a file as the capture does to
+// standard output; names that are not UTF-8 come out valid.
 TEST_F(Cli, ReplaySavesASessionThatConvertsAndExports) {
     ASSERT_EQ(Run("replay -q '" + kCapture + "' -o a.zuta").exitCode, 0);
     ASSERT_EQ(Run("convert a.zuta -o b.zuta").exitCode, 0);
     EXPECT_EQ(ReadFileBytes(dir_ / "a.zuta"), ReadFileBytes(dir_ / "b.zuta"));
-    const Result exported = Run("export a.zuta -o a.txt");
+    ASSERT_EQ(Run("export a.zuta -o a.txt").exitCode, 0);
+    const Result exported = Run("export -q '" + kCapture + "' -o -");
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
-    const std::string text = ReadFileBytes(dir_ / "a.txt");
-    EXPECT_NE(text.find("CommPM_L"), std::string::npos);
-    const Result table = Run("table a.zuta --json");
-    ASSERT_EQ(table.exitCode, 0) << table.err;
-    const auto rows = nlohmann::json::parse(table.out);
-    ASSERT_FALSE(rows.empty());
-    EXPECT_TRUE(rows[0].contains("color"));
+    EXPECT_EQ(exported.out.rfind("TaskName;TaskID;", 0), 0u);
+    EXPECT_NE(exported.out.find("CommPM_L"), std::string::npos);
+    EXPECT_EQ(exported.out, ReadFileBytes(dir_ / "a.txt"));
+
+    std::string session = ReadFileBytes(ZUTA_TEST_DATA_DIR "/files/session_v2.zuta");
+    session.replace(session.find("Timer_HISR"), 5, "Tim\xe9r");
+    std::ofstream(dir_ / "latin1.zuta", std::ios::binary) << session;
+    for (const char* command : {"dump latin1.zuta", "table latin1.zuta --json"}) {
+        const Result r = Run(command);
+        ASSERT_EQ(r.exitCode, 0) << command << ": " << r.err;
+        EXPECT_NE(r.out.find("Tim\xef\xbf\xbdr_HISR"), std::string::npos) << command;
+        EXPECT_TRUE(nlohmann::json::accept(r.out)) << command;
+    }
+    EXPECT_TRUE(nlohmann::json::parse(Run("table a.zuta --json").out).at(0).contains("color"));
 }
 
 TEST_F(Cli, EachCauseHasItsExitStatusAndOneLine) {
@@ -74,15 +98,22 @@ TEST_F(Cli, EachCauseHasItsExitStatusAndOneLine) {
     std::ofstream(dir_ / "old.zuta") << "keep";
     std::ofstream(dir_ / "bad.zcap") << "NOTACAPT";
     std::ofstream(dir_ / "notes.txt") << "x";
+    std::ofstream(dir_ / "mask.json") << R"({"sessions": {"mask": "NoSuchTask"}})";
+    const std::string small = "trace '" + kData + "trace-small.zuta' ";
     const Case cases[] = {
         {"table bad.zuta", 1, "Unsupported ZUTA file version"},
         {"replay bad.zcap", 1, "not a ZUTA capture"},
         {"dump notes.txt", 1, "notes.txt"},
+        {small + "--mask NoSuchTask -o old.zuta", 1, "has no task named 'NoSuchTask'"},
+        {"check '" + kCapture + "' --budget mask.json", 2, "has no task named 'NoSuchTask'"},
+        {"check missing.zcap --budget mask.json", 2, "missing.zcap"},
+        {small, 2, "--output is required"},
         {"table '" + kCapture + "' --sort nosuch", 2, "no column 'nosuch'"},
         {"collect --simulate --seconds nan -o o.zuta", 2, "--seconds"},
         {"import boot.log -o ./boot.log", 2, "is the raw log being imported"},
         {"collect --simulate -o missing/o.zuta", 3, "does not exist"},
         {"export '" + kCapture + "' -o missing/a.txt", 3, "missing/a.txt"},
+        {small + "-o missing/out.json", 3, "cannot create a file beside 'missing/out.json'"},
         {"replay empty.zcap -o old.zuta", 4, "yielded no sample"},
         // A bracketed IPv6 address is an address: the target is not there, not a usage mistake.
         {"collect -q --agent [::1]:1 -o o.zuta", 6, "cannot reach the target at ::1:1"},
@@ -99,22 +130,6 @@ TEST_F(Cli, EachCauseHasItsExitStatusAndOneLine) {
     EXPECT_EQ(ReadFileBytes(dir_ / "boot.log"),
               ReadFileBytes(ZUTA_TEST_DATA_DIR "/files/boot.log"));
     EXPECT_FALSE(fs::exists(dir_ / "o.zuta"));
-}
-
-TEST_F(Cli, NamesThatAreNotUtf8AndExportToStandardOutput) {
-    std::string session = ReadFileBytes(ZUTA_TEST_DATA_DIR "/files/session_v2.zuta");
-    session.replace(session.find("Timer_HISR"), 5, "Tim\xe9r");
-    std::ofstream(dir_ / "latin1.zuta", std::ios::binary) << session;
-    for (const char* command : {"dump latin1.zuta", "table latin1.zuta --json"}) {
-        const Result r = Run(command);
-        ASSERT_EQ(r.exitCode, 0) << command << ": " << r.err;
-        EXPECT_NE(r.out.find("Tim\xef\xbf\xbdr_HISR"), std::string::npos) << command;
-        EXPECT_TRUE(nlohmann::json::accept(r.out)) << command;
-    }
-    const Result exported = Run("export -q '" + kCapture + "' -o -");
-    ASSERT_EQ(exported.exitCode, 0) << exported.err;
-    EXPECT_EQ(exported.out.rfind("TaskName;TaskID;", 0), 0u);
-    EXPECT_NE(exported.out.find("CommPM_L"), std::string::npos);
 }
 
 TEST_F(Cli, ACollectionCutShortIsSavedAndSaysSo) {

@@ -1,10 +1,14 @@
+// Budgets and the commands that judge a collection: check, diff and trace. Their golden outputs and
+// exit statuses are checked with the other commands' (CliTest).
 #include "graphs/Budget.h"
 #include "graphs/FunctionCalls.h"
+#include "graphs/TraceExport.h"
 #include "support/CliRun.h"
 
-#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -17,11 +21,7 @@ using zuta::test::ReadFileBytes;
 using zuta::test::TempFolder;
 
 GraphSample Sample(std::uint32_t id, std::uint32_t ticks, std::uint32_t kind) {
-    GraphSample s;
-    s.id = id;
-    s.ticks = ticks;
-    s.kind = kind;
-    return s;
+    return {.id = id, .ticks = ticks, .kind = kind};
 }
 
 constexpr std::uint32_t kIdle = 1000, kTask = 1001, kMask = 4;
@@ -160,9 +160,6 @@ using Result = zuta::test::CliResult;
 class CheckDiff : public ::testing::Test {
 protected:
     Result Run(const std::string& args) { return zuta::test::RunCli(ZUTA_CLI, dir_, args); }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir_ / name) << text;
-    }
     TempFolder dir_{"zuta-check"};
 };
 
@@ -176,18 +173,18 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-TEST_F(CheckDiff, TheExampleBudgetHoldsForTheExampleCapture) {
-    const Result r = Run("check -q '" + kCapture + "' --budget '" + kBudget + "' --junit ok.xml");
-    ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
-    EXPECT_NE(r.out.find("all 13 limits hold"), std::string::npos) << r.out;
-    const std::string xml = ReadFileBytes(dir_ / "ok.xml");
-    EXPECT_EQ(Count(xml, "<testcase "), 13u);
-    EXPECT_EQ(Count(xml, "<failure"), 0u);
-}
+// The example budget holds for the example capture; a tight one says where it breaks, in text,
+// JUnit and JSON alike.
+TEST_F(CheckDiff, CheckSaysWhichLimitsHoldAndWhereTheOthersBreak) {
+    const Result ok = Run("check -q '" + kCapture + "' --budget '" + kBudget + "' --junit ok.xml");
+    ASSERT_EQ(ok.exitCode, 0) << ok.err << ok.out;
+    EXPECT_NE(ok.out.find("all 13 limits hold"), std::string::npos) << ok.out;
+    const std::string okXml = ReadFileBytes(dir_ / "ok.xml");
+    EXPECT_EQ(Count(okXml, "<testcase "), 13u);
+    EXPECT_EQ(Count(okXml, "<failure"), 0u);
 
-TEST_F(CheckDiff, ABrokenBudgetSaysWhereAndFailsItsTestCases) {
-    Write("tight.json", R"({"sessions": {"maxCpu": 70}, "tasks": {"L1_Task": {"maxRunUs": 300,
-        "maxShare": 50}, "A&<B>": {"maxCpi": 1}}})");
+    std::ofstream(dir_ / "tight.json") << R"({"sessions": {"maxCpu": 70}, "tasks": {"L1_Task": {
+        "maxRunUs": 300, "maxShare": 50}, "A&<B>": {"maxCpi": 1}}})";
     const Result r = Run("check -q '" + kCapture + "' --budget tight.json --junit out.xml");
     EXPECT_EQ(r.exitCode, 1) << r.err;
     for (const char* line : {"BROKEN  tasks.L1_Task.maxRunUs: 829.31 (limit 300), 136 over",
@@ -204,26 +201,6 @@ TEST_F(CheckDiff, ABrokenBudgetSaysWhereAndFailsItsTestCases) {
     const auto report = nlohmann::json::parse(json.out);
     EXPECT_FALSE(report["passed"]);
     EXPECT_EQ(report.at("limits").at(2).at("breaches").at(0).at("sample"), 1372);
-}
-
-TEST_F(CheckDiff, UnusableInputIsStatusTwo) {
-    Write("mask.json", R"({"sessions": {"mask": "NoSuchTask"}})");
-    const std::pair<std::string, std::string> cases[] = {
-        {"check '" + kCapture + "' --budget mask.json", "no task named 'NoSuchTask'"},
-        {"check missing.zcap --budget mask.json", "missing.zcap"},
-    };
-    for (const auto& [args, message] : cases) {
-        const Result r = Run(args);
-        EXPECT_EQ(r.exitCode, 2) << args;
-        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
-    }
-}
-
-// The sessions command shares its loading and cutting with check and diff.
-TEST_F(CheckDiff, SessionsOfTheExampleCaptureMatchTheirGolden) {
-    const Result r = Run("sessions -q '" + kCapture + "' --json");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, ReadFileBytes(ZUTA_TEST_DATA_DIR "/tools/modem-full.sessions.json"));
 }
 
 TEST_F(CheckDiff, DiffMarksOnlyWhatChanged) {
@@ -255,6 +232,62 @@ TEST_F(CheckDiff, DiffMarksOnlyWhatChanged) {
     EXPECT_EQ(o["onlyInA"].size(), 16u);
     EXPECT_EQ(o["onlyInB"], nlohmann::json({"IRQ7", "IDLE_TASK", "Timer_HISR"}));
     EXPECT_TRUE(o["sessionCpuLoad"].contains("note"));
+}
+
+TEST(TraceExport, WritesNamesAsValidEscapedUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"L1_Task", "\"L1_Task\""},
+        {"a\"b\\c\n\t\x01", R"("a\"b\\c\n\t\u0001")"},
+        {"\xe2\x82\xac \xf0\x9f\x93\xa1", "\"\xe2\x82\xac \xf0\x9f\x93\xa1\""}, // kept as they are
+        {"Caf\xe9", "\"Caf\xef\xbf\xbd\""},                                     // Latin-1
+        {"\xe2\x82", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                           // cut short
+        {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                           // overlong
+        {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},           // surrogate
+        {"\xf4\x90\x80\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""}, // > U+10FFFF
+    };
+    for (const auto& [name, expected] : cases) {
+        std::string out;
+        zuta::graphs::AppendJsonString(out, name);
+        EXPECT_EQ(out, expected) << name;
+        EXPECT_TRUE(nlohmann::json::accept(out)) << name;
+    }
+}
+
+TEST(TraceCli, RunsAddUpToActiveTime) {
+    TempFolder dir("zuta-trace");
+    const auto trace = zuta::test::RunCli(ZUTA_CLI, dir, "trace '" + kCapture + "' -o -");
+    ASSERT_EQ(trace.exitCode, 0) << trace.err;
+    const auto table = nlohmann::json::parse(
+        zuta::test::RunCli(ZUTA_CLI, dir, "table '" + kCapture + "' --json").out);
+    const double divisor = nlohmann::json::parse(
+        zuta::test::RunCli(ZUTA_CLI, dir, "calls '" + kCapture + "' --json").out)["divisor"];
+
+    std::map<int, std::string> names;
+    std::map<int, std::pair<std::int64_t, std::int64_t>> runs; // nanoseconds and count per thread
+    int calls = 0, loads = 0;
+    const auto json = nlohmann::json::parse(trace.out);
+    for (const auto& e : json["traceEvents"]) {
+        if (e["ph"] == "M" && e["name"] == "thread_name")
+            names[e["tid"]] = e["args"]["name"];
+        loads += e["ph"] == "C";
+        calls += e["ph"] == "X" && e["cat"] != "run";
+        if (e["ph"] == "X" && e["cat"] == "run") {
+            auto& [sum, count] = runs[e["tid"]];
+            sum += std::llround(e["dur"].get<double>() * 1000);
+            ++count;
+        }
+    }
+    EXPECT_EQ(loads, 217);
+    EXPECT_GE(calls, 1280);
+
+    std::map<std::string, std::int64_t> ticks;
+    for (const auto& row : table)
+        ticks[row["Task Name"]] = std::stoll(row["Active Time"].get<std::string>());
+    ASSERT_EQ(names.size(), ticks.size());
+    for (const auto& [tid, run] : runs) {
+        // Each end is rounded to the nanosecond.
+        EXPECT_NEAR(run.first, ticks[names[tid]] * 1000 / divisor, run.second + 1) << names[tid];
+    }
 }
 
 } // namespace
