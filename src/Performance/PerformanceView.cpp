@@ -266,7 +266,7 @@ void CPerformanceView::StopRefreshTimer() {
 }
 
 void CPerformanceView::Teardown() {
-    // A file being read is given up before the session it was read for goes.
+    // A file being read is given up, one being saved finished, before the session goes.
     StopFileRead();
     // A pending Stop is finished by the shutdown below, which closes the collection.
     stopGraceTimer_.stop();

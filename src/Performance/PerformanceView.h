@@ -3,15 +3,18 @@
 #include "collection/CollectionView.h"
 #include "collection/TaskTable.h"
 #include "collection/ViewState.h"
+#include "files/SessionFile.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -30,7 +33,6 @@ class CPerformanceData;
 class CollectionController;
 class CollectionSession;
 class MemoryStatsTable;
-class StagedOpen;
 struct PerformanceSettings;
 } // namespace zuta
 
@@ -190,13 +192,19 @@ private:
     void AfterSettingsDialog(bool accepted, bool externalTsBefore, bool simpleModeBefore);
 
     // Files (ViewFiles.cpp).
-    enum class FileOutcome { Opened, Failed, Cancelled, Closed }; // Closed: the view is gone
+    // Opened: the work succeeded; Closed: the view is gone.
+    enum class FileOutcome { Opened, Failed, Cancelled, Closed };
     struct FileRead;
+    using FileWork = std::function<bool(std::stop_token, const LoadProgress&)>;
     // False when the view was closed while the file was read.
     bool ReopenLastFile();
     FileOutcome OpenFile(const std::string& path, bool rawLog, bool reopening);
-    FileOutcome ReadStaged(StagedOpen& open);
-    // Gives up a file being read and waits until a replaced collection is freed.
+    // Runs `work` on a thread of its own while the window waits, with a progress dialog titled
+    // `title` after a moment; Cancel asks the work to stop.
+    FileOutcome RunFileWork(const std::string& label, const char* title, FileWork work,
+                            bool stopOnClose = true);
+    // Gives up a file being read, waits for one being saved, and waits until a replaced
+    // collection is freed.
     void StopFileRead();
     std::optional<std::string> AskForFile(const host::FileDialogRequest& request, bool save);
     void ShowOpenedData(bool fromRawLog);

@@ -63,14 +63,16 @@ std::string DroppedDataFile(const QMimeData* mime) {
 
 } // namespace
 
-// A file being read on a thread of its own while the window waits in an event loop of its own.
+// A file being read or written on a thread of its own while the window waits in an event loop of
+// its own.
 struct CPerformanceView::FileRead {
     std::atomic<std::uint64_t> done{0};
     std::atomic<std::uint64_t> total{0};
     std::atomic<bool> finished{false};
-    bool read = false;       // the reading thread's result, once finished
+    bool read = false;       // the thread's result, once finished
     bool cancelled = false;  // the user pressed Cancel
     bool viewClosed = false; // the view went while it waited
+    bool stopOnClose = true; // false: closing the view waits for the work to end
     std::stop_source stop;
     QEventLoop loop;
     // Last: stopped and joined before the rest goes.
@@ -83,21 +85,23 @@ void CPerformanceView::StopFileRead() {
     if (fileRead_ == nullptr)
         return;
     fileRead_->viewClosed = true;
-    fileRead_->stop.request_stop();
+    if (fileRead_->stopOnClose)
+        fileRead_->stop.request_stop();
     if (fileRead_->worker.joinable())
         fileRead_->worker.join();
     fileRead_->loop.quit();
     fileRead_.reset();
 }
 
-CPerformanceView::FileOutcome CPerformanceView::ReadStaged(StagedOpen& open) {
+CPerformanceView::FileOutcome CPerformanceView::RunFileWork(const std::string& label,
+                                                            const char* title, FileWork work,
+                                                            bool stopOnClose) {
     const auto read = std::make_shared<FileRead>();
+    read->stopOnClose = stopOnClose;
     fileRead_ = read;
-    auto* progress = new QProgressDialog(
-        QString::fromStdString((open.rawLog() ? "Importing " : "Loading ") + open.path()),
-        QStringLiteral("Cancel"), 0, kProgressSteps, this);
-    progress->setWindowTitle(open.rawLog() ? QStringLiteral("Import RAW")
-                                           : QStringLiteral("Load Data"));
+    auto* progress = new QProgressDialog(QString::fromStdString(label), QStringLiteral("Cancel"), 0,
+                                         kProgressSteps, this);
+    progress->setWindowTitle(QString::fromUtf8(title));
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(kProgressDelayMs);
     progress->setAutoClose(false);
@@ -111,8 +115,8 @@ CPerformanceView::FileOutcome CPerformanceView::ReadStaged(StagedOpen& open) {
     if (read->viewClosed)
         return FileOutcome::Closed;
 
-    read->worker = std::jthread([r = read.get(), &open] {
-        r->read = open.Read(r->stop.get_token(), [r](std::uint64_t done, std::uint64_t total) {
+    read->worker = std::jthread([r = read.get(), work = std::move(work)] {
+        r->read = work(r->stop.get_token(), [r](std::uint64_t done, std::uint64_t total) {
             r->done.store(done);
             r->total.store(total);
         });
@@ -151,7 +155,11 @@ CPerformanceView::FileOutcome CPerformanceView::OpenFile(const std::string& path
     ShowWaitCursor(true);
     auto staged = std::make_unique<StagedOpen>(*session_, path, rawLog);
     StagedOpen& open = *staged;
-    const FileOutcome outcome = ReadStaged(open);
+    const FileOutcome outcome = RunFileWork(
+        (rawLog ? "Importing " : "Loading ") + path, rawLog ? "Import RAW" : "Load Data",
+        [&open](std::stop_token stop, const LoadProgress& progress) {
+            return open.Read(std::move(stop), progress);
+        });
     if (outcome == FileOutcome::Closed)
         return outcome;
     LogWarnings(open.warnings());
@@ -227,11 +235,23 @@ void CPerformanceView::OnSaveData() {
         return;
     ShowWaitCursor(true);
     std::string error;
-    if (!session_->Save(*path, error)) {
+    // Closing the view during a save lets the save finish: what was collected reaches the file.
+    const FileOutcome outcome = RunFileWork(
+        "Saving " + *path, "Save Data",
+        [this, &path, &error](std::stop_token stop, const LoadProgress& progress) {
+            return session_->Save(*path, error, progress, std::move(stop));
+        },
+        false);
+    if (outcome == FileOutcome::Closed)
+        return;
+    if (outcome != FileOutcome::Opened) {
         // The file as it was and the collection both stay; the title and the last file too.
         ShowWaitCursor(false);
-        host_->MessageBox().Show("The session was not saved: " + error, "Error",
-                                 host::MessageIcon::Error);
+        if (outcome == FileOutcome::Cancelled)
+            LogStatus("Save cancelled: " + *path + " is as it was");
+        else
+            host_->MessageBox().Show("The session was not saved: " + error, "Error",
+                                     host::MessageIcon::Error);
         return;
     }
     settings()->lastOpenFile = *path;

@@ -9,6 +9,7 @@
 #include "host/SettingsStore.h"
 
 #include <chrono>
+#include <utility>
 
 namespace zuta {
 
@@ -224,8 +225,9 @@ void CollectionSession::AddWarnings(const std::string& path,
         warnings_.push_back("'" + path + "': " + warning);
 }
 
-bool CollectionSession::Save(const std::string& path, std::string& error) {
-    return SaveSessionFile(*data_, path, error);
+bool CollectionSession::Save(const std::string& path, std::string& error,
+                             const LoadProgress& progress, std::stop_token stop) {
+    return SaveSessionFile(*data_, path, error, progress, std::move(stop));
 }
 
 bool CollectionSession::ExportText(std::span<const std::string> rowIdTexts, const std::string& path,

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,8 +97,11 @@ public:
     const std::vector<std::string>& warnings() const { return warnings_; }
 
     // Writes the collection as a session file, or the rows of the task table (named by their
-    // "Task ID" texts) as a text export. The old file stays whole when writing fails.
-    bool Save(const std::string& path, std::string& error);
+    // "Task ID" texts) as a text export. The old file stays whole when writing fails. Save may
+    // run on another thread while the session's thread leaves the collection alone; it reports
+    // its progress and gives up on a stop request as SaveSessionFile does.
+    bool Save(const std::string& path, std::string& error, const LoadProgress& progress = {},
+              std::stop_token stop = {});
     bool ExportText(std::span<const std::string> rowIdTexts, const std::string& path,
                     std::string& error);
 

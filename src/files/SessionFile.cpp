@@ -105,8 +105,12 @@ double ClockForFile(const CPerformanceData& data) {
 }
 
 // The event lines, the bulk of a file: one "0x%x, %u; %u , %u , %u , %u , %u" line a sample.
-void WriteEventLines(const SampleList& samples, OutBuffer& out) {
-    samples.ForEachSpan([&out](const SampleRecord* records, std::size_t count) {
+void WriteEventLines(const SampleList& samples, OutBuffer& out, const LoadProgress& progress,
+                     const std::stop_token& stop) {
+    std::uint64_t written = 0;
+    samples.ForEachSpan([&](const SampleRecord* records, std::size_t count) {
+        if (stop.stop_requested())
+            return;
         for (std::size_t i = 0; i < count; ++i) {
             const SampleRecord& r = records[i];
             char* q = out.Reserve(kMaxNumberLine);
@@ -127,10 +131,14 @@ void WriteEventLines(const SampleList& samples, OutBuffer& out) {
             *q++ = '\n';
             out.Advance(q);
         }
+        written += count;
+        if (progress)
+            progress(written, samples.size());
     });
 }
 
-void WriteSession(CPerformanceData& data, const StoreState& s, OutBuffer& out) {
+void WriteSession(CPerformanceData& data, const StoreState& s, OutBuffer& out,
+                  const LoadProgress& progress, const std::stop_token& stop) {
     char number[text::kMaxIntText];
     const auto signedText = [&number](std::uint32_t value) {
         return std::string_view(
@@ -186,7 +194,7 @@ void WriteSession(CPerformanceData& data, const StoreState& s, OutBuffer& out) {
     *p++ = '\n';
     out.Advance(p);
 
-    WriteEventLines(s.samples, out);
+    WriteEventLines(s.samples, out, progress, stop);
     out.Flush();
 }
 
@@ -507,12 +515,18 @@ void ZeroAccumulators(CPerformanceData& data) {
 
 } // namespace
 
-bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::string& error) {
+bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::string& error,
+                     const LoadProgress& progress, std::stop_token stop) {
     host::AtomicFileWriter file;
     if (!file.Open(path, error))
         return false;
     OutBuffer out(file);
-    data.Read([&](const StoreState& s) { WriteSession(data, s, out); });
+    data.Read([&](const StoreState& s) { WriteSession(data, s, out, progress, stop); });
+    // The unfinished new file goes with the writer; the old one stays.
+    if (stop.stop_requested()) {
+        error = "cancelled";
+        return false;
+    }
     return file.Commit(error);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,12 +16,16 @@ class CPerformanceData;
 // versions 2 and 3 are read. Lines end with LF; the reader also takes CR LF.
 inline constexpr int kSessionFileVersion = 3;
 
-// Reports how far a load has come: bytes consumed and the size of the input.
+// Reports how far a load or save has come: bytes consumed and the size of the input, or samples
+// written and the sample count.
 using LoadProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // Writes the store's tasks, samples and run-wide values. The old file is replaced only once the
 // new one is complete, so a failed save leaves it untouched. False with `error` set on failure.
-bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::string& error);
+// `progress` hears of every stretch of samples written; a stop request gives the save up before
+// the old file is replaced (false, `error` "cancelled").
+bool SaveSessionFile(CPerformanceData& data, const std::string& path, std::string& error,
+                     const LoadProgress& progress = {}, std::stop_token stop = {});
 
 // Resets the store and fills it from a session file. A version 3 file switches the sampling
 // modes and the clock in the store and in the settings (in memory) and posts notification 1795

@@ -32,12 +32,15 @@
 #include <QToolButton>
 #include <QUrl>
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <latch>
 #include <sstream>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 namespace zuta::performance {
@@ -559,6 +562,39 @@ TEST(ViewFileCommands, SaveWritesTheSessionOrSaysWhyNotAndKeepsTheOldFile) {
     EXPECT_EQ(rig.LastOpenFile(), saved);
     EXPECT_EQ(rig.Rows().size(), 3U);
     EXPECT_FALSE(rig.view->waitCursorShown());
+
+    // The save runs off the window thread: Cancel keeps the old file and says so; closing the
+    // view lets the save finish first.
+    const auto cancel = QObject::connect(
+        rig.view, &CPerformanceView::fileReadStarted,
+        [](QProgressDialog* progress) { progress->findChild<QPushButton*>()->click(); });
+    rig.Run(&CPerformanceView::OnSaveData, kept);
+    QObject::disconnect(cancel);
+    EXPECT_EQ(test::ReadFileBytes(kept), "the old file\n");
+    EXPECT_EQ(rig.host.messageBox.shown.size(), 1U);
+    EXPECT_NE(rig.host.output.IndexOf("Save cancelled: " + kept + " is as it was", 0),
+              std::string::npos);
+    EXPECT_EQ(rig.Title(), "ZUTA Session: run");
+    // The store is held for a moment, so the view closes while the save waits for it.
+    std::jthread holder;
+    QObject::connect(rig.view, &CPerformanceView::fileReadStarted, [&rig, &holder] {
+        std::latch held(1);
+        holder = std::jthread([data = rig.view->data(), &held] {
+            data->Write([&held](StoreState&) {
+                held.count_down();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            });
+        });
+        held.wait();
+        QTimer::singleShot(0, [&rig] {
+            delete rig.frame;
+            rig.frame = nullptr;
+        });
+    });
+    rig.host.fileDialog.answer = kept;
+    rig.view->OnSaveData();
+    EXPECT_EQ(rig.frame, nullptr);
+    EXPECT_EQ(test::ReadFileBytes(kept), test::ReadFileBytes(saved));
 }
 
 // Over an imported log: what a load or import brings (the clock, function names and memory words

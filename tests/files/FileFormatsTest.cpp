@@ -14,6 +14,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <stop_token>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -245,6 +246,24 @@ TEST_F(SessionFileTest, SaveLoadSaveIsByteIdenticalAcrossReadBlocks) {
     EXPECT_EQ(SaveText(), first);
     ASSERT_TRUE(LoadSessionData(f.data, first, error)) << error;
     EXPECT_EQ(f.Samples(), samples);
+
+    // The save tells of every stretch of samples written; stopped, it leaves the old file.
+    const std::string kept = f.folder / "kept.zuta";
+    WriteFileBytes(kept, "the old file\n");
+    std::vector<std::uint64_t> written;
+    std::stop_source stop;
+    const auto progress = [&](std::uint64_t done, std::uint64_t total) {
+        EXPECT_EQ(total, samples.size());
+        written.push_back(done);
+        stop.request_stop();
+    };
+    EXPECT_FALSE(SaveSessionFile(f.data, kept, error, progress, stop.get_token()));
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_EQ(ReadFileBytes(kept), "the old file\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.folder.path()), {}), 2);
+    ASSERT_TRUE(SaveSessionFile(f.data, kept, error, progress)) << error;
+    EXPECT_EQ(written, (std::vector<std::uint64_t>{65536, 65536, 120000}));
+    EXPECT_EQ(ReadFileBytes(kept), first);
 }
 
 // The count lines are read with or without blanks after "=".
