@@ -1,7 +1,9 @@
 #pragma once
 // What the window benchmarks share: an offscreen application and a host that answers every
-// message box with OK and swallows the output, its settings in memory.
+// message box with OK, every file dialog with `fileAnswer`, and swallows the output, its settings
+// in memory.
 
+#include "host/FileDialog.h"
 #include "host/HostWindow.h"
 #include "host/MemorySettingsStore.h"
 #include "host/MessageBox.h"
@@ -10,6 +12,8 @@
 #include <QApplication>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace zuta::bench {
@@ -25,7 +29,10 @@ inline QApplication& BenchApplication() {
     return *application;
 }
 
-class QuietHost final : public host::IHostWindow, host::IMessageBox, host::IOutputWindow {
+class QuietHost final : public host::IHostWindow,
+                        host::IMessageBox,
+                        host::IOutputWindow,
+                        host::IFileDialog {
 public:
     void DockPane(const host::DockPaneRecord&) override {}
     void AddChildFrame(host::WindowHandle) override {}
@@ -34,6 +41,16 @@ public:
     host::IMessageBox& MessageBox() override { return *this; }
     host::IOutputWindow& OutputWindow() override { return *this; }
     host::ISettingsStore& SettingsStore() override { return store; }
+    host::IFileDialog* FileDialog() override { return this; }
+    std::optional<std::string> SaveFile(const host::FileDialogRequest&) override {
+        return fileAnswer;
+    }
+    std::optional<std::string> OpenFile(const host::FileDialogRequest&) override {
+        return fileAnswer;
+    }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+        return fileAnswer;
+    }
     host::MessageResult Show(std::string_view, std::string_view, host::MessageIcon,
                              host::MessageButtons) override {
         return host::MessageResult::Ok;
@@ -42,6 +59,7 @@ public:
     void WriteRawText(std::string_view) override {}
 
     host::MemorySettingsStore store;
+    std::optional<std::string> fileAnswer;
 };
 
 } // namespace zuta::bench
