@@ -145,9 +145,11 @@ CPerformanceView::FileOutcome CPerformanceView::RunFileWork(const std::string& l
     read->worker.join();
     fileRead_.reset();
     delete progress;
-    if (read->cancelled)
-        return FileOutcome::Cancelled;
-    return read->read ? FileOutcome::Opened : FileOutcome::Failed;
+    // Work that was done before a late Cancel reached it counts as done: a save has replaced the
+    // file by then.
+    if (read->read)
+        return FileOutcome::Opened;
+    return read->cancelled ? FileOutcome::Cancelled : FileOutcome::Failed;
 }
 
 CPerformanceView::FileOutcome CPerformanceView::OpenFile(const std::string& path, bool rawLog,
