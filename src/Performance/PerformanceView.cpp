@@ -210,7 +210,7 @@ void CPerformanceView::UpdateControls() {
 void CPerformanceView::RunCommand(Command command) {
     const ViewCommand* row = FindViewCommand(command);
     // While a file is read the window runs its events, but the commands wait.
-    if (row != nullptr && fileRead_ == nullptr && state_.IsEnabled(row->rule))
+    if (row != nullptr && fileJob_ == nullptr && state_.IsEnabled(row->rule))
         row->handler(*this, *row);
 }
 
@@ -267,7 +267,7 @@ void CPerformanceView::StopRefreshTimer() {
 
 void CPerformanceView::Teardown() {
     // A file being read is given up, one being saved finished, before the session goes.
-    StopFileRead();
+    StopFileJob();
     // A pending Stop is finished by the shutdown below, which closes the collection.
     stopGraceTimer_.stop();
     cpuLoadTimer_.stop();

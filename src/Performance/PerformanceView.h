@@ -99,7 +99,7 @@ public:
     // the whole file was read.
     bool OpenDataFile(const std::string& path);
     // A file is being read (the commands wait for it).
-    bool fileBusy() const { return fileRead_ != nullptr; }
+    bool fileBusy() const { return fileJob_ != nullptr; }
 
     // The file commands: each asks for a path with the host's file dialog first.
     void OnSaveData();
@@ -155,8 +155,8 @@ public:
 signals:
     // The rows were rebuilt or their figures refreshed.
     void tableChanged();
-    // A file began to be read; `progress` is its dialog until the reading ends.
-    void fileReadStarted(QProgressDialog* progress);
+    // A file began to be read or saved; `progress` is its dialog until the work ends.
+    void fileJobStarted(QProgressDialog* progress);
 
 protected:
     // Window thread, queued by the link threads' calls above.
@@ -192,9 +192,9 @@ private:
     void AfterSettingsDialog(bool accepted, bool externalTsBefore, bool simpleModeBefore);
 
     // Files (ViewFiles.cpp).
-    // Opened: the work succeeded; Closed: the view is gone.
-    enum class FileOutcome { Opened, Failed, Cancelled, Closed };
-    struct FileRead;
+    // Closed: the view is gone.
+    enum class FileOutcome { Done, Failed, Cancelled, Closed };
+    struct FileJob;
     using FileWork = std::function<bool(std::stop_token, const LoadProgress&)>;
     // False when the view was closed while the file was read.
     bool ReopenLastFile();
@@ -205,7 +205,7 @@ private:
                             bool stopOnClose = true);
     // Gives up a file being read, waits for one being saved, and waits until a replaced
     // collection is freed.
-    void StopFileRead();
+    void StopFileJob();
     std::optional<std::string> AskForFile(const host::FileDialogRequest& request, bool save);
     void ShowOpenedData(bool fromRawLog);
     // What the file reader found wrong without failing, on the output window.
@@ -247,7 +247,7 @@ private:
     std::vector<std::pair<std::uint32_t, std::uint32_t>> posted_;
     std::atomic<bool> drainQueued_{false};
     // The file being read, while the window waits for it.
-    std::shared_ptr<FileRead> fileRead_;
+    std::shared_ptr<FileJob> fileJob_;
     // Frees the collection a file replaced.
     std::jthread disposer_;
 };

@@ -41,9 +41,9 @@ const host::FileDialogRequest kExportTextDialog{"ZUTA txt data files (*.txt) | *
                                                 false};
 
 constexpr int kProgressSteps = 1000;
-// A file read faster than this shows no progress dialog.
+// A file read or written faster than this shows no progress dialog.
 constexpr int kProgressDelayMs = 400;
-// How often the window looks at the reading thread while it waits.
+// How often the window looks at the working thread while it waits.
 constexpr int kProgressPollMs = 15;
 
 // The local files of a drag that the view can open.
@@ -65,11 +65,11 @@ std::string DroppedDataFile(const QMimeData* mime) {
 
 // A file being read or written on a thread of its own while the window waits in an event loop of
 // its own.
-struct CPerformanceView::FileRead {
+struct CPerformanceView::FileJob {
     std::atomic<std::uint64_t> done{0};
     std::atomic<std::uint64_t> total{0};
     std::atomic<bool> finished{false};
-    bool read = false;       // the thread's result, once finished
+    bool succeeded = false;  // the work's result, once finished
     bool cancelled = false;  // the user pressed Cancel
     bool viewClosed = false; // the view went while it waited
     bool stopOnClose = true; // false: closing the view waits for the work to end
@@ -79,26 +79,26 @@ struct CPerformanceView::FileRead {
     std::jthread worker;
 };
 
-void CPerformanceView::StopFileRead() {
+void CPerformanceView::StopFileJob() {
     if (disposer_.joinable())
         disposer_.join();
-    if (fileRead_ == nullptr)
+    if (fileJob_ == nullptr)
         return;
-    fileRead_->viewClosed = true;
-    if (fileRead_->stopOnClose)
-        fileRead_->stop.request_stop();
-    if (fileRead_->worker.joinable())
-        fileRead_->worker.join();
-    fileRead_->loop.quit();
-    fileRead_.reset();
+    fileJob_->viewClosed = true;
+    if (fileJob_->stopOnClose)
+        fileJob_->stop.request_stop();
+    if (fileJob_->worker.joinable())
+        fileJob_->worker.join();
+    fileJob_->loop.quit();
+    fileJob_.reset();
 }
 
 CPerformanceView::FileOutcome CPerformanceView::RunFileWork(const std::string& label,
                                                             const char* title, FileWork work,
                                                             bool stopOnClose) {
-    const auto read = std::make_shared<FileRead>();
-    read->stopOnClose = stopOnClose;
-    fileRead_ = read;
+    const auto job = std::make_shared<FileJob>();
+    job->stopOnClose = stopOnClose;
+    fileJob_ = job;
     auto* progress = new QProgressDialog(QString::fromStdString(label), QStringLiteral("Cancel"), 0,
                                          kProgressSteps, this);
     progress->setWindowTitle(QString::fromUtf8(title));
@@ -107,16 +107,16 @@ CPerformanceView::FileOutcome CPerformanceView::RunFileWork(const std::string& l
     progress->setAutoClose(false);
     progress->setAutoReset(false);
     progress->setValue(0);
-    connect(progress, &QProgressDialog::canceled, this, [r = read.get()] {
+    connect(progress, &QProgressDialog::canceled, this, [r = job.get()] {
         r->cancelled = true;
         r->stop.request_stop();
     });
-    emit fileReadStarted(progress);
-    if (read->viewClosed)
+    emit fileJobStarted(progress);
+    if (job->viewClosed)
         return FileOutcome::Closed;
 
-    read->worker = std::jthread([r = read.get(), work = std::move(work)] {
-        r->read = work(r->stop.get_token(), [r](std::uint64_t done, std::uint64_t total) {
+    job->worker = std::jthread([r = job.get(), work = std::move(work)] {
+        r->succeeded = work(r->stop.get_token(), [r](std::uint64_t done, std::uint64_t total) {
             r->done.store(done);
             r->total.store(total);
         });
@@ -127,7 +127,7 @@ CPerformanceView::FileOutcome CPerformanceView::RunFileWork(const std::string& l
     // this one started.
     QTimer poll;
     poll.setInterval(kProgressPollMs);
-    connect(&poll, &QTimer::timeout, this, [r = read.get(), progress] {
+    connect(&poll, &QTimer::timeout, this, [r = job.get(), progress] {
         if (r->finished.load()) {
             r->loop.quit();
             return;
@@ -137,19 +137,19 @@ CPerformanceView::FileOutcome CPerformanceView::RunFileWork(const std::string& l
             progress->setValue(static_cast<int>(r->done.load() * kProgressSteps / total));
     });
     poll.start();
-    if (!read->finished.load())
-        read->loop.exec();
-    if (read->viewClosed)
+    if (!job->finished.load())
+        job->loop.exec();
+    if (job->viewClosed)
         return FileOutcome::Closed; // the view and its dialog are gone
     poll.stop();
-    read->worker.join();
-    fileRead_.reset();
+    job->worker.join();
+    fileJob_.reset();
     delete progress;
     // Work that was done before a late Cancel reached it counts as done: a save has replaced the
     // file by then.
-    if (read->read)
-        return FileOutcome::Opened;
-    return read->cancelled ? FileOutcome::Cancelled : FileOutcome::Failed;
+    if (job->succeeded)
+        return FileOutcome::Done;
+    return job->cancelled ? FileOutcome::Cancelled : FileOutcome::Failed;
 }
 
 CPerformanceView::FileOutcome CPerformanceView::OpenFile(const std::string& path, bool rawLog,
@@ -165,7 +165,7 @@ CPerformanceView::FileOutcome CPerformanceView::OpenFile(const std::string& path
     if (outcome == FileOutcome::Closed)
         return outcome;
     LogWarnings(open.warnings());
-    if (outcome == FileOutcome::Opened) {
+    if (outcome == FileOutcome::Done) {
         open.Adopt();
         ShowOpenedData(rawLog);
         // The reopening shows a raw log as any session.
@@ -211,14 +211,14 @@ void CPerformanceView::ShowOpenedData(bool fromRawLog) {
 }
 
 bool CPerformanceView::OpenDataFile(const std::string& path) {
-    if (session_ == nullptr || fileRead_ != nullptr || !state_.IsEnabled(EnableRule::CanLoad))
+    if (session_ == nullptr || fileJob_ != nullptr || !state_.IsEnabled(EnableRule::CanLoad))
         return false;
     const DataFileKind kind = DataFileKindOf(path);
     if (kind != DataFileKind::SessionFile && kind != DataFileKind::RawLog) {
         LogStatus("Cannot open " + path + ": neither a session file (.zuta) nor a raw log (.log)");
         return false;
     }
-    return OpenFile(path, kind == DataFileKind::RawLog, false) == FileOutcome::Opened;
+    return OpenFile(path, kind == DataFileKind::RawLog, false) == FileOutcome::Done;
 }
 
 std::optional<std::string> CPerformanceView::AskForFile(const host::FileDialogRequest& request,
@@ -246,7 +246,7 @@ void CPerformanceView::OnSaveData() {
         false);
     if (outcome == FileOutcome::Closed)
         return;
-    if (outcome != FileOutcome::Opened) {
+    if (outcome != FileOutcome::Done) {
         // The file as it was and the collection both stay; the title and the last file too.
         ShowWaitCursor(false);
         if (outcome == FileOutcome::Cancelled)
@@ -300,7 +300,7 @@ void CPerformanceView::SetDocumentTitle(const std::string& prefix, std::string_v
 }
 
 void CPerformanceView::dragEnterEvent(QDragEnterEvent* event) {
-    if (session_ != nullptr && fileRead_ == nullptr && state_.IsEnabled(EnableRule::CanLoad) &&
+    if (session_ != nullptr && fileJob_ == nullptr && state_.IsEnabled(EnableRule::CanLoad) &&
         !DroppedDataFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
         return;
@@ -310,7 +310,7 @@ void CPerformanceView::dragEnterEvent(QDragEnterEvent* event) {
 
 void CPerformanceView::dropEvent(QDropEvent* event) {
     const std::string path = DroppedDataFile(event->mimeData());
-    if (path.empty() || session_ == nullptr || fileRead_ != nullptr ||
+    if (path.empty() || session_ == nullptr || fileJob_ != nullptr ||
         !state_.IsEnabled(EnableRule::CanLoad)) {
         event->ignore();
         return;

@@ -566,7 +566,7 @@ TEST(ViewFileCommands, SaveWritesTheSessionOrSaysWhyNotAndKeepsTheOldFile) {
     // The save runs off the window thread: Cancel keeps the old file and says so; closing the
     // view lets the save finish first.
     const auto cancel = QObject::connect(
-        rig.view, &CPerformanceView::fileReadStarted,
+        rig.view, &CPerformanceView::fileJobStarted,
         [](QProgressDialog* progress) { progress->findChild<QPushButton*>()->click(); });
     rig.Run(&CPerformanceView::OnSaveData, kept);
     QObject::disconnect(cancel);
@@ -577,7 +577,7 @@ TEST(ViewFileCommands, SaveWritesTheSessionOrSaysWhyNotAndKeepsTheOldFile) {
     EXPECT_EQ(rig.Title(), "ZUTA Session: run");
     // The store is held for a moment, so the view closes while the save waits for it.
     std::jthread holder;
-    QObject::connect(rig.view, &CPerformanceView::fileReadStarted, [&rig, &holder] {
+    QObject::connect(rig.view, &CPerformanceView::fileJobStarted, [&rig, &holder] {
         std::latch held(1);
         holder = std::jthread([data = rig.view->data(), &held] {
             data->Write([&held](StoreState&) {
@@ -631,7 +631,7 @@ TEST(ViewFileCommands, OpeningAFileReplacesTheCollectionOnlyWhenItWasReadWhole) 
         // The user presses Cancel as soon as the reading begins.
         if (c.cancel)
             QObject::connect(
-                rig.view, &CPerformanceView::fileReadStarted,
+                rig.view, &CPerformanceView::fileJobStarted,
                 [](QProgressDialog* progress) { progress->findChild<QPushButton*>()->click(); });
         rig.Run(c.command, kDataDir + c.file);
 
